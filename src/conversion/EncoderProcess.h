@@ -1,0 +1,64 @@
+#pragma once
+// The process layer for the external encoder: one child process whose
+// standard output and standard error arrive merged on one pipe, read in
+// pieces of at most 4095 bytes. Everything runs on the GUI thread.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QProcess;
+
+// A command line kept twice: as the text a log would show (paths in double
+// quotes, exactly as the encoder contract writes it) and as the argument
+// list actually passed, where each path is always one argument.
+struct EncoderCommand {
+    QString text;
+    QStringList args;
+};
+
+// " -i \"<path>\""
+EncoderCommand MeasureCommand(const QString &inputPath);
+// " -y -i \"<in>\"" + arguments + " \"<out>\""; arguments (profile text and the
+// item's -ss/-t pieces) are split on blanks.
+EncoderCommand ConvertCommand(const QString &inputPath, const QString &arguments,
+                              const QString &outputPath);
+
+class TEncoderProcess : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int ChunkSize = 4095;
+
+    explicit TEncoderProcess(QObject *parent = nullptr);
+    ~TEncoderProcess() override;
+
+    // Starts program with the command's argument list in its own process
+    // group. False when it cannot be started (missing, not executable).
+    bool Start(const QString &program, const EncoderCommand &command);
+
+    // The next piece of output, at most ChunkSize bytes. False when the
+    // output has ended (the encoder closed it or was killed).
+    // keepAlive: while the pipe is empty, window events are handled (so the
+    // window repaints and a Stop click is taken within 100 ms).
+    // Without keepAlive the call blocks (the probe); timeoutMs < 0 waits
+    // forever, otherwise the encoder is killed when no end came in time and
+    // TimedOut() reports it.
+    bool ReadChunk(QByteArray &chunk, bool keepAlive, int timeoutMs = -1);
+
+    // Ends the latest encoder and everything it started (its process group).
+    // Harmless when it has already ended.
+    void KillEncoder();
+
+    bool Running() const;
+    bool TimedOut() const { return m_timedOut; }
+    // After the output ended: whether the encoder exited normally with 0.
+    bool ExitedNormally() const;
+    int ExitCode() const;
+    bool Killed() const; // ended by a signal (crash or kill)
+
+private:
+    QProcess *m_process = nullptr;
+    qint64 m_pid = 0;
+    bool m_timedOut = false;
+};

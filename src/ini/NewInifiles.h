@@ -1,0 +1,58 @@
+#pragma once
+// The INI-style text files of the program (Preferences.ini and the profiles).
+// The whole file is held as lines of bytes; lookups are case-insensitive
+// substring searches (only A-Z fold) and writes edit the lines in place.
+// Nothing reaches the disk before SaveAndFree().
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <stdexcept>
+
+// Raised for a file that cannot be opened or created. Its text is what the
+// user sees in the error message box.
+class EFileError : public std::runtime_error {
+public:
+    explicit EFileError(const QString &message);
+    QString message() const;
+};
+
+class TNewInifile {
+public:
+    explicit TNewInifile(const QString &fileName); // throws EFileError
+    TNewInifile(const TNewInifile &) = delete;
+    TNewInifile &operator=(const TNewInifile &) = delete;
+
+    QString ReadString(const QString &section, const QString &key, const QString &def) const;
+    qint32 ReadInteger(const QString &section, const QString &key, qint32 def) const;
+    bool ReadBool(const QString &section, const QString &key, bool def) const;
+    double ReadFloat(const QString &section, const QString &key, double def) const;
+
+    void WriteString(const QString &section, const QString &key, const QString &value);
+    void WriteInteger(const QString &section, const QString &key, qint32 value);
+    void WriteBool(const QString &section, const QString &key, bool value);
+
+    // Writes the whole text back (atomically: a temporary file renamed over
+    // the old one) and releases the lines. Throws EFileError when the file
+    // cannot be written; the file on disk then stays as it was.
+    void SaveAndFree();
+
+    const QString &FileName() const { return m_fileName; }
+    const QList<QByteArray> &Lines() const { return m_lines; }
+
+    // Internal lookups, public for tests.
+    QByteArray GetSectionText(const QString &section) const;
+    int FindSection(const QString &section) const;
+    int FindKey(const QString &section, const QString &key) const;
+
+private:
+    QByteArray WholeText() const;
+    QList<QByteArray> SectionLines(const QString &section) const;
+
+    QString m_fileName;
+    QList<QByteArray> m_lines;
+};
+
+// Integer text as the INI and time parsers accept it: leading blanks, an
+// optional sign, decimal digits or hex digits behind $, x or 0x; nothing after.
+bool ParseInt32(const QString &text, qint32 &value);
