@@ -1,0 +1,198 @@
+#include "Convert.h"
+
+#include "ProgressText.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace vxenc {
+
+namespace {
+
+volatile sig_atomic_t g_child = 0;
+
+const int ForwardedSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+
+// A polite stop of ours becomes ffmpeg's, so it can close its output file.
+void ForwardSignal(int sig)
+{
+    pid_t child = g_child;
+    if (child > 0)
+        kill(child, sig);
+}
+
+bool WriteAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes one report line (its terminator included), times rewritten. Each
+// goes out on its own so the reader sees progress as it happens.
+void PassOn(const std::string &text)
+{
+    const std::string out = RewriteProgressTimes(text);
+    WriteAll(STDOUT_FILENO, out.data(), out.size());
+}
+
+// Reads ffmpeg's messages until it closes them. Progress reports end in \r,
+// other messages in \n; both end a line here.
+void Relay(int fd)
+{
+    // A line this long without a terminator is passed on as it stands.
+    const size_t maxPending = 64 * 1024;
+    std::string pending;
+    char buf[4096];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (n == 0)
+            break;
+        pending.append(buf, static_cast<size_t>(n));
+        size_t start = 0;
+        for (;;) {
+            size_t end = pending.find_first_of("\r\n", start);
+            if (end == std::string::npos)
+                break;
+            PassOn(pending.substr(start, end + 1 - start));
+            start = end + 1;
+        }
+        pending.erase(0, start);
+        if (pending.size() >= maxPending) {
+            PassOn(pending);
+            pending.clear();
+        }
+    }
+    if (!pending.empty())
+        PassOn(pending);
+}
+
+int WaitForChild(pid_t pid)
+{
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return 1;
+    }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return 1;
+}
+
+} // namespace
+
+int Convert(int argc, char **argv)
+{
+    const char *override = std::getenv("VXENC_FFMPEG");
+    const char *program = (override && *override) ? override : "ffmpeg";
+
+    std::vector<char *> childArgs;
+    childArgs.push_back(const_cast<char *>(program));
+    // Never wait for keyboard input, skip the banner, always report progress.
+    for (const char *extra : {"-nostdin", "-hide_banner", "-stats"})
+        childArgs.push_back(const_cast<char *>(extra));
+    for (int i = 0; i < argc; ++i)
+        childArgs.push_back(argv[i]);
+    childArgs.push_back(nullptr);
+
+    int messages[2];
+    int execReport[2];
+    if (pipe2(messages, O_CLOEXEC) != 0 || pipe2(execReport, O_CLOEXEC) != 0) {
+        std::fprintf(stderr, "vxenc: cannot run ffmpeg: %s\n", std::strerror(errno));
+        return 127;
+    }
+
+    struct sigaction forward {};
+    forward.sa_handler = ForwardSignal;
+    sigemptyset(&forward.sa_mask);
+    sigset_t blocked, previous;
+    sigemptyset(&blocked);
+    for (int sig : ForwardedSignals) {
+        sigaddset(&blocked, sig);
+        sigaction(sig, &forward, nullptr);
+    }
+    // Held back until the child's pid is known, so none is lost in between.
+    sigprocmask(SIG_BLOCK, &blocked, &previous);
+
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (int sig : ForwardedSignals)
+            signal(sig, SIG_DFL);
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
+        // ffmpeg must not outlive us, even when we are killed outright.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);
+        int devNull = open("/dev/null", O_RDONLY);
+        if (devNull >= 0) {
+            dup2(devNull, STDIN_FILENO);
+            if (devNull != STDIN_FILENO)
+                close(devNull);
+        }
+        dup2(messages[1], STDERR_FILENO);
+        execvp(program, childArgs.data());
+        int error = errno;
+        ssize_t ignored = write(execReport[1], &error, sizeof error);
+        (void)ignored;
+        _exit(127);
+    }
+    if (pid < 0) {
+        int error = errno;
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
+        std::fprintf(stderr, "vxenc: cannot run ffmpeg: %s\n", std::strerror(error));
+        return 127;
+    }
+    g_child = pid;
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    close(messages[1]);
+    close(execReport[1]);
+
+    // The report pipe closes on a successful exec; an errno arrives otherwise.
+    int execError = 0;
+    ssize_t got;
+    do {
+        got = read(execReport[0], &execError, sizeof execError);
+    } while (got < 0 && errno == EINTR);
+    close(execReport[0]);
+    if (got == static_cast<ssize_t>(sizeof execError)) {
+        close(messages[0]);
+        WaitForChild(pid);
+        std::fprintf(stderr, "vxenc: cannot run ffmpeg: %s: %s\n", program,
+                     std::strerror(execError));
+        return 127;
+    }
+
+    Relay(messages[0]);
+    close(messages[0]);
+    const int status = WaitForChild(pid);
+    g_child = 0;
+    return status;
+}
+
+} // namespace vxenc

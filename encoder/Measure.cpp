@@ -1,0 +1,242 @@
+#include "Measure.h"
+
+#include <dlfcn.h>
+
+#include <cinttypes>
+#include <cstdarg>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavcodec/version.h>
+#include <libavformat/avformat.h>
+#include <libavformat/version.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/pixdesc.h>
+#include <libavutil/samplefmt.h>
+#include <libavutil/version.h>
+}
+
+namespace vxenc {
+
+namespace {
+
+// The library entry points, resolved with dlsym. The headers give the
+// declarations, the sonames follow the headers' major versions.
+struct AvApi {
+    decltype(&av_log_set_level) logSetLevel = nullptr;
+    decltype(&av_strerror) strError = nullptr;
+    decltype(&av_dict_set) dictSet = nullptr;
+    decltype(&av_dict_free) dictFree = nullptr;
+    decltype(&av_get_pix_fmt_name) pixFmtName = nullptr;
+    decltype(&av_get_sample_fmt_name) sampleFmtName = nullptr;
+    decltype(&av_channel_layout_describe) channelLayoutDescribe = nullptr;
+    decltype(&avcodec_get_name) codecName = nullptr;
+    decltype(&avformat_open_input) openInput = nullptr;
+    decltype(&avformat_find_stream_info) findStreamInfo = nullptr;
+    decltype(&avformat_close_input) closeInput = nullptr;
+};
+
+const char *const AvUtilSoname = "libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR);
+const char *const AvCodecSoname = "libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR);
+const char *const AvFormatSoname = "libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR);
+
+template <typename T>
+bool Resolve(void *lib, const char *name, T &slot, std::string &error)
+{
+    slot = reinterpret_cast<T>(dlsym(lib, name));
+    if (!slot) {
+        error = std::string("missing symbol ") + name;
+        return false;
+    }
+    return true;
+}
+
+bool LoadApi(AvApi &api, std::string &error)
+{
+    void *util = dlopen(AvUtilSoname, RTLD_LAZY | RTLD_LOCAL);
+    void *codec = util ? dlopen(AvCodecSoname, RTLD_LAZY | RTLD_LOCAL) : nullptr;
+    void *format = codec ? dlopen(AvFormatSoname, RTLD_LAZY | RTLD_LOCAL) : nullptr;
+    if (!format) {
+        const char *why = dlerror();
+        error = why ? why : "cannot load the media libraries";
+        return false;
+    }
+    return Resolve(util, "av_log_set_level", api.logSetLevel, error)
+        && Resolve(util, "av_strerror", api.strError, error)
+        && Resolve(util, "av_dict_set", api.dictSet, error)
+        && Resolve(util, "av_dict_free", api.dictFree, error)
+        && Resolve(util, "av_get_pix_fmt_name", api.pixFmtName, error)
+        && Resolve(util, "av_get_sample_fmt_name", api.sampleFmtName, error)
+        && Resolve(util, "av_channel_layout_describe", api.channelLayoutDescribe, error)
+        && Resolve(codec, "avcodec_get_name", api.codecName, error)
+        && Resolve(format, "avformat_open_input", api.openInput, error)
+        && Resolve(format, "avformat_find_stream_info", api.findStreamInfo, error)
+        && Resolve(format, "avformat_close_input", api.closeInput, error);
+}
+
+// Texts placed between commas must not carry commas of their own, or the
+// reader would count the wrong field.
+std::string Field(const char *text, const char *fallback = "none")
+{
+    std::string s = (text && *text) ? text : fallback;
+    for (char &c : s)
+        if (c == ',' || c == '\r' || c == '\n')
+            c = c == ',' ? '+' : ' ';
+    return s;
+}
+
+std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char *fmt, ...)
+{
+    char buf[256];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    return buf;
+}
+
+// hh:mm:ss.ff, rounded to the nearest hundredth; "N/A" when unknown.
+std::string DurationText(int64_t duration)
+{
+    if (duration == AV_NOPTS_VALUE || duration < 0)
+        return "N/A";
+    if (duration <= INT64_MAX - 5000)
+        duration += 5000;
+    int64_t secs = duration / AV_TIME_BASE;
+    int64_t hundredths = (duration % AV_TIME_BASE) * 100 / AV_TIME_BASE;
+    int64_t mins = secs / 60;
+    secs %= 60;
+    int64_t hours = mins / 60;
+    mins %= 60;
+    return Format("%02" PRId64 ":%02" PRId64 ":%02" PRId64 ".%02" PRId64, hours, mins, secs,
+                  hundredths);
+}
+
+std::string StartText(int64_t start)
+{
+    if (start == AV_NOPTS_VALUE)
+        return "N/A";
+    const char *sign = start < 0 ? "-" : "";
+    uint64_t magnitude = start < 0 ? -static_cast<uint64_t>(start) : static_cast<uint64_t>(start);
+    return Format("%s%" PRIu64 ".%06" PRIu64, sign, magnitude / AV_TIME_BASE,
+                  magnitude % AV_TIME_BASE);
+}
+
+std::string RateText(double fps)
+{
+    if (std::fabs(fps - std::round(fps)) < 0.005)
+        return Format("%.0f", fps);
+    return Format("%.2f", fps);
+}
+
+std::string StreamLine(const AvApi &api, const AVStream *st)
+{
+    const AVCodecParameters *par = st->codecpar;
+    std::string line = Format("  Stream #0:%d: ", st->index);
+    std::string codec = Field(api.codecName(par->codec_id), "unknown");
+    switch (par->codec_type) {
+    case AVMEDIA_TYPE_VIDEO: {
+        const bool cover = (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
+        // A cover picture is no video: it must not be taken for the frame size.
+        line += cover ? "Cover: " : "Video: ";
+        line += codec + ", ";
+        line += Field(api.pixFmtName(static_cast<AVPixelFormat>(par->format)));
+        line += Format(", %dx%d", par->width, par->height);
+        if (!cover) {
+            AVRational rate = st->avg_frame_rate;
+            if (rate.num <= 0 || rate.den <= 0)
+                rate = st->r_frame_rate;
+            if (rate.num > 0 && rate.den > 0)
+                line += ", " + RateText(av_q2d(rate)) + " fps";
+        }
+        break;
+    }
+    case AVMEDIA_TYPE_AUDIO: {
+        line += "Audio: " + codec;
+        if (par->sample_rate > 0)
+            line += Format(", %d Hz", par->sample_rate);
+        char layout[128] = "";
+        if (par->ch_layout.nb_channels > 0
+            && api.channelLayoutDescribe(&par->ch_layout, layout, sizeof layout) > 0)
+            line += ", " + Field(layout);
+        const char *sampleFmt = api.sampleFmtName(static_cast<AVSampleFormat>(par->format));
+        if (sampleFmt)
+            line += ", " + Field(sampleFmt);
+        break;
+    }
+    case AVMEDIA_TYPE_SUBTITLE:
+        line += "Subtitle: " + codec;
+        break;
+    case AVMEDIA_TYPE_DATA:
+        line += "Data: " + codec;
+        break;
+    case AVMEDIA_TYPE_ATTACHMENT:
+        line += "Attachment: " + codec;
+        break;
+    default:
+        line += "Unknown: " + codec;
+        break;
+    }
+    return line + "\n";
+}
+
+std::string ErrorText(const AvApi &api, int code)
+{
+    char buf[256];
+    if (api.strError(code, buf, sizeof buf) < 0)
+        std::snprintf(buf, sizeof buf, "error %d", code);
+    return buf;
+}
+
+} // namespace
+
+int Measure(const char *path)
+{
+    AvApi api;
+    std::string loadError;
+    if (!LoadApi(api, loadError)) {
+        std::fprintf(stderr, "vxenc: %s\n", loadError.c_str());
+        return 1;
+    }
+    // Library messages would land between the lines the caller parses.
+    api.logSetLevel(AV_LOG_QUIET);
+
+    AVDictionary *options = nullptr;
+    // Enough for the stream parameters of ordinary clips, far less than the
+    // defaults, which keeps adding many files quick.
+    api.dictSet(&options, "probesize", "2000000", 0);
+    api.dictSet(&options, "analyzeduration", "2000000", 0);
+    AVFormatContext *ctx = nullptr;
+    int rc = api.openInput(&ctx, path, nullptr, &options);
+    api.dictFree(&options);
+    if (rc < 0) {
+        std::fprintf(stderr, "%s: %s\n", path, ErrorText(api, rc).c_str());
+        return 1;
+    }
+    int infoRc = api.findStreamInfo(ctx, nullptr);
+
+    std::string report = Format("Input #0, %s, from '", ctx->iformat ? ctx->iformat->name : "unknown");
+    report += path;
+    report += "':\n";
+    report += "  Duration: " + DurationText(ctx->duration) + ", start: " + StartText(ctx->start_time)
+        + ", bitrate: ";
+    report += ctx->bit_rate > 0 ? Format("%" PRId64 " kb/s", ctx->bit_rate / 1000) : "N/A";
+    report += "\n";
+    for (unsigned i = 0; i < ctx->nb_streams; ++i)
+        report += StreamLine(api, ctx->streams[i]);
+    std::fwrite(report.data(), 1, report.size(), stdout);
+    std::fflush(stdout);
+    if (infoRc < 0) {
+        std::fprintf(stderr, "%s: could not find all stream parameters: %s\n", path,
+                     ErrorText(api, infoRc).c_str());
+    }
+    api.closeInput(&ctx);
+    return 0;
+}
+
+} // namespace vxenc
