@@ -1,1 +1,6 @@
-int main() { return 0; }
+#include "app/Application.h"
+
+int main(int argc, char **argv)
+{
+    return RunVelvo(argc, argv);
+}

@@ -1,0 +1,88 @@
+#include "app/Application.h"
+
+#include "app/Forms.h"
+#include "app/MainForm.h"
+#include "common/Platform.h"
+#include "ini/NewInifiles.h"
+
+#include <QFont>
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int)
+{
+    const char byte = 1;
+    // Only async-signal-safe work here; the window closes on the event loop.
+    [[maybe_unused]] ssize_t written = ::write(g_signalPipe[0], &byte, 1);
+}
+} // namespace
+
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    setApplicationName("Velvo");
+}
+
+bool TApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        ShowErrorMessage(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowErrorMessage("An unexpected error occurred.");
+    }
+    return false;
+}
+
+void ShowErrorMessage(const QString &text)
+{
+    Platform::Instance().MessageBox(MainForm, text, "Velvo", Platform::Icon::Error);
+}
+
+void InstallTerminationHandlers()
+{
+    if (g_signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char byte;
+        [[maybe_unused]] ssize_t got = ::read(g_signalPipe[1], &byte, 1);
+        if (MainForm)
+            MainForm->close();
+        else
+            QApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+int RunVelvo(int argc, char **argv)
+{
+    TApplication app(argc, argv);
+    QFont font("DejaVu Sans");
+    font.setPixelSize(11);
+    QApplication::setFont(font);
+    InstallTerminationHandlers();
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    TMainForm *main = nullptr;
+    try {
+        main = CreateForms(arguments);
+    } catch (const std::exception &e) {
+        ShowErrorMessage(QString::fromUtf8(e.what()));
+        return 1;
+    }
+    main->show();
+    const int result = app.exec();
+    DestroyForms();
+    return result;
+}

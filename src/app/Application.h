@@ -1,0 +1,20 @@
+#pragma once
+#include <QApplication>
+
+// An error that escapes an event handler is shown in a message box with its
+// text; the handler stops there and the program keeps running.
+class TApplication : public QApplication {
+    Q_OBJECT
+public:
+    TApplication(int &argc, char **argv);
+    bool notify(QObject *receiver, QEvent *event) override;
+};
+
+// Shows an escaped error the way the application reports it.
+void ShowErrorMessage(const QString &text);
+
+// Makes SIGTERM and SIGINT close the main window the way its close box does.
+void InstallTerminationHandlers();
+
+// The program entry: the windows, then the message loop.
+int RunVelvo(int argc, char **argv);

@@ -1,0 +1,201 @@
+#pragma once
+// The main window: task list, profile selector and editors, output folder,
+// progress display and preview pane. Its methods are defined by subsystem:
+// app/MainForm.cpp (shell and layout), tasks/, profiles/, prefs/,
+// conversion/ and preview/ each hold the window's part that belongs to them.
+
+#include "tasks/ItemData.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+class QSplitter;
+class QTimer;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWidget;
+class TEncoderProcess;
+class TValueListEditor;
+class TSplitterBar;
+class TDSTrackBar;
+class IMediaGraph;
+class TVideoArea;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(const QStringList &arguments, QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // ---- program-wide values (start-up) ----
+    QString ProgramDir;    // folder of the program, with a trailing "/"
+    QString EncoderPath;   // ProgramDir + "vxenc.dll"
+    QString VersionText;   // [Main] Version, "1.8" by default
+    QString HelpFile;      // ProgramDir + "VelvoHelp.html"
+    QStringList InputExtensions;
+    QStringList OutputTypeExtensions;
+    QString ScanMask;
+    QString OpenDialogFilter;
+    QString CurrentOutputExt;
+
+    // ---- controls (objectName = member name) ----
+    QWidget *tlbMain = nullptr;
+    QToolButton *tbtnAddFile = nullptr, *tbtnAddDir = nullptr, *tbtnUp = nullptr, *tbtnDown = nullptr,
+                *tbtnRemove = nullptr, *tbtnClear = nullptr, *tbtnStart = nullptr, *tbtnStop = nullptr,
+                *tbtnSetting = nullptr, *tbtnAbout = nullptr, *tbtnHelp = nullptr;
+    QWidget *panMain = nullptr, *panLeft = nullptr, *panBottom = nullptr, *panBottomCenter = nullptr,
+            *panBottomLeft = nullptr, *panProfile = nullptr, *panPreview = nullptr;
+    TSplitterBar *panSplitter = nullptr;
+    QSplitter *splProfile = nullptr;
+    QTreeWidget *ltvTask = nullptr;
+    QMenu *ppmTask = nullptr;
+    QAction *mniOpen = nullptr, *mniAddFiles = nullptr, *mniAddDir = nullptr, *mniRemove = nullptr,
+            *mniClear = nullptr;
+    QLabel *labProfile = nullptr, *labOutputPath = nullptr, *labType = nullptr;
+    QComboBox *cmbProfile = nullptr, *cmbType = nullptr;
+    QPushButton *bbtnSetting = nullptr, *bbtnBrowser = nullptr, *bbtnOpen = nullptr;
+    QLineEdit *edtOutputdir = nullptr;
+    QLabel *labConverting = nullptr, *labConvertingFile = nullptr, *labElapsedCaption = nullptr,
+           *labElapsed = nullptr, *labRemainingCaption = nullptr, *labRemaining = nullptr,
+           *labCurrentCaption = nullptr, *labCurProgress = nullptr, *labTotalCaption = nullptr,
+           *labTotalProgress = nullptr;
+    QProgressBar *pgbCurrent = nullptr, *pgbTotal = nullptr;
+    QGroupBox *gpbProfile = nullptr;
+    QScrollArea *sbxProfile = nullptr;
+    QWidget *panOutput = nullptr, *panVideo = nullptr, *panAudio = nullptr, *panAdvanced = nullptr;
+    QPushButton *btnOutput = nullptr, *btnVideo = nullptr, *btnAudio = nullptr, *btnAdvanced = nullptr;
+    TValueListEditor *vleOutput = nullptr, *vleVideo = nullptr, *vleAudio = nullptr,
+                     *vleAdvanced = nullptr;
+    TVideoArea *VideoWindow1 = nullptr;
+    TDSTrackBar *TrackBar = nullptr;
+    QToolButton *sbtnPlay = nullptr, *sbtnPause = nullptr, *sbtnStop = nullptr;
+    QLabel *labPreviewTime = nullptr;
+    QTimer *timerTime = nullptr;
+
+    // ---- shell (app/MainForm.cpp) ----
+    static QString WithTrailingSeparator(const QString &folder);
+    bool SelectFolder(QWidget *owner, const QString &caption, const QString &root, QString &folder);
+    void ShowBalloonTip(QWidget *window, int icon, const QString &title, const QString &text);
+    void bbtnBrowserClick();
+    void bbtnOpenClick();
+    void tbtnHelpClick();
+    void tbtnSettingClick();
+    void bbtnSettingClick();
+    void tbtnAboutClick();
+    void FormResize();
+    void ltvTaskResize(int newWidth);
+    void SideDrag(int x, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+    // The five list buttons that follow the task list.
+    void SetListButtonsEnabled(bool enabled);
+    int LastTaskListWidth = 562;
+
+    // ---- task list (tasks/) ----
+    void ReadItemData(int index, int selector, ltvItemData &rec) const;
+    void WriteItemData(int index, int selector, const ltvItemData &rec);
+    void AddFile(const QString &path);
+    void AddFolder(const QString &folder);
+    void tbtnAddFileClick();
+    void tbtnAddDirClick();
+    void tbtnRemoveClick();
+    void tbtnClearClick();
+    void tbtnUpClick();
+    void tbtnDownClick();
+    void ltvTaskClick();
+    void ppmTaskPopup();
+    void TakeCommandLine(const QStringList &params);
+    void DropFiles(const QStringList &names);
+    int SelectedIndex() const; // first selected row in list order, -1 when none
+    // media probe
+    void ProbeMedia(const QString &path);
+    QString ProbeLengthText, ProbeFrameSize, ProbeStart, ProbeEnd;
+    // per-file output options
+    void ShowOutputOptions();
+    void ClearOutputOptions();
+    void ApplyOutputOptions();
+    bool GuardOutputEditing();
+
+    // ---- profiles (profiles/) ----
+    QString ProfilePath(const QString &name) const;
+    void FillProfileCatalogue();
+    void cmbProfileChange();
+    // False (editors unchanged, message shown) for a malformed profile.
+    bool LoadProfileIntoEditors(const QString &profilePath);
+    // False (message shown, arguments left empty) for a malformed profile.
+    bool AssembleProfileArguments(const QString &profilePath, QString &arguments);
+    void ToggleGroup(QPushButton *button, TValueListEditor *editor);
+    void vleVideoStringsChange();
+    void RepaintEditors();
+
+    // ---- preferences (prefs/) ----
+    void LoadMainPreferences();
+    void SavePreferences();
+
+    // ---- conversion (conversion/) ----
+    TEncoderProcess *Encoder = nullptr; // shared by the probe and the run
+    int RunState = 0;                   // 0 idle, 1 running, 2 stop requested
+    int ElapsedSeconds = 0, RemainingSeconds = 0;
+    double TotalSeconds = 0, DoneSeconds = 0, CurrentTime = 0;
+    void KillEncoder();
+    void tbtnStartClick();
+    void tbtnStopClick();
+    void DisableForRun();
+    void EnableAfterRun();
+    void ConvertAll(const QString &argumentText);
+    void timerTimeTimer();
+    void PowerOffComputer();
+    // A close asked for during a run; the program ends when Start returns.
+    bool CloseRequestedDuringRun = false;
+
+    // ---- preview (preview/) ----
+    IMediaGraph *FilterGraph = nullptr;
+    // Creates the media graph; tests pass a double before the first preview.
+    std::function<IMediaGraph *()> CreateMediaGraph;
+    void PreviewSelected();
+    void sbtnPlayClick();
+    void sbtnPauseClick();
+    void sbtnStopClick();
+    void ltvTaskDblClick();
+    void TrackBarTimer(qint64 currentMs, qint64 durationMs);
+    void StopPreview();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void FormCreate(const QStringList &arguments);
+    void FormShow();
+    void FormClose();
+    void BuildToolbar();
+    void BuildMainPanel();
+    void BuildSidePane();
+    void BuildProfileGroups();
+    void BuildPreviewPane();
+    QWidget *BuildGroupHeader(const QString &name, const QString &caption, QPushButton *&button);
+    // Per subsystem wiring, called once from FormCreate.
+    void SetupTaskList();
+    void SetupProfiles();
+    void SetupConversion();
+    void SetupPreview();
+
+    bool m_shown = false;
+};
+
+// The single instance, reachable from the other windows.
+extern TMainForm *MainForm;

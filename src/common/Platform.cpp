@@ -1,0 +1,119 @@
+#include "common/Platform.h"
+
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace {
+
+class DesktopPlatform : public Platform {
+public:
+    int MessageBox(QWidget *owner, const QString &text, const QString &caption, Icon icon,
+                   Buttons buttons) override
+    {
+        QMessageBox::Icon qicon = QMessageBox::Information;
+        switch (icon) {
+        case Icon::Information: qicon = QMessageBox::Information; break;
+        case Icon::Question: qicon = QMessageBox::Question; break;
+        case Icon::Warning: qicon = QMessageBox::Warning; break;
+        case Icon::Error: qicon = QMessageBox::Critical; break;
+        }
+        QMessageBox box(qicon, caption, text,
+                        buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                        owner);
+        const int result = box.exec();
+        if (result == QMessageBox::Yes)
+            return Yes;
+        if (result == QMessageBox::No)
+            return No;
+        return Ok;
+    }
+
+    QStringList OpenFiles(QWidget *owner, const QString &filter) override
+    {
+        QFileDialog dialog(owner);
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        dialog.setNameFilter(QtFilterFromPairs(filter));
+        dialog.setOption(QFileDialog::ReadOnly, false);
+        if (dialog.exec() != QDialog::Accepted)
+            return {};
+        return dialog.selectedFiles();
+    }
+
+    QString SaveFile(QWidget *owner, const QString &filter, const QString &defaultExt) override
+    {
+        QFileDialog dialog(owner);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilter(QtFilterFromPairs(filter));
+        QString ext = defaultExt;
+        if (ext.startsWith('.'))
+            ext.remove(0, 1);
+        dialog.setDefaultSuffix(ext);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        return dialog.selectedFiles().first();
+    }
+
+    bool SelectFolder(QWidget *owner, const QString &caption, QString &folder) override
+    {
+        if (!folder.isEmpty() && !QFileInfo(folder).isDir())
+            folder.clear();
+        const QString chosen = QFileDialog::getExistingDirectory(owner, caption, folder);
+        if (chosen.isEmpty())
+            return false;
+        folder = chosen;
+        return true;
+    }
+
+    bool OpenDocument(const QString &path) override
+    {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+
+    bool PowerOff() override
+    {
+        // logind decides; interactive=false so nothing is forced.
+        QDBusInterface logind("org.freedesktop.login1", "/org/freedesktop/login1",
+                              "org.freedesktop.login1.Manager", QDBusConnection::systemBus());
+        if (!logind.isValid())
+            return false;
+        const QDBusMessage reply = logind.call("PowerOff", false);
+        return reply.type() != QDBusMessage::ErrorMessage;
+    }
+};
+
+DesktopPlatform &Desktop()
+{
+    static DesktopPlatform platform;
+    return platform;
+}
+
+Platform *g_platform = nullptr;
+
+} // namespace
+
+Platform &Platform::Instance()
+{
+    return g_platform ? *g_platform : Desktop();
+}
+
+void Platform::SetInstance(Platform *platform)
+{
+    g_platform = platform;
+}
+
+QString QtFilterFromPairs(const QString &filter)
+{
+    const QStringList parts = filter.split('|');
+    QStringList result;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        result << parts[i] + " (" + patterns.trimmed() + ")";
+    }
+    return result.join(";;");
+}

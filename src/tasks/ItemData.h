@@ -1,0 +1,42 @@
+#pragma once
+// The per-item record of the task list. The texts live in the list's rows;
+// the seconds are derived from the time texts on every read.
+
+#include <QString>
+
+struct ltvItemData {
+    QString InputFile;     // caption
+    QString LengthText;    // sub-item 0
+    QString FrameSizeText; // sub-item 1
+    QString Status;        // sub-item 2
+    QString OutputName;    // sub-item 3
+    QString OutputExt;     // sub-item 4
+    QString SourceStart;   // sub-item 5
+    QString SourceEnd;     // sub-item 6
+    QString ClipLength;    // sub-item 7
+    QString ClipStart;     // sub-item 8
+    QString ClipEnd;       // sub-item 9
+    double LengthSec = 0;
+    double SourceStartSec = 0;
+    double SourceEndSec = 0;
+    double ClipLengthSec = 0;
+    double ClipStartSec = 0;
+    double ClipEndSec = 0;
+};
+
+// Selectors of ReadItemData/WriteItemData.
+enum : int { sdAll = -2, sdCaption = -1 };
+constexpr int SubItemCount = 10;
+
+// The text of sub-item k (0..9) of a record, and its setter.
+QString &SubItemText(ltvItemData &rec, int subItem);
+// Derives the seconds that belong to sub-item k (0, 5..9); nothing for others.
+void DeriveSeconds(ltvItemData &rec, int subItem);
+void DeriveAllSeconds(ltvItemData &rec);
+
+// The text before the last "." of name; name itself without any ".".
+QString RemoveExtension(const QString &name);
+// The extension of a path's file-name part (from its last "."), "" without one.
+QString FileExtension(const QString &path);
+// Whether the lower-cased extension of name is one of list (lower-case entries).
+bool HasListedExtension(const QString &name, const QStringList &list);

@@ -1,0 +1,79 @@
+#pragma once
+// Test double for the platform seam: records every call and answers from
+// queues the test fills. Installed for its lifetime.
+
+#include "common/Platform.h"
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class FakePlatform : public Platform {
+public:
+    struct Message {
+        QString text;
+        QString caption;
+        Icon icon;
+        Buttons buttons;
+    };
+
+    FakePlatform() { Platform::SetInstance(this); }
+    ~FakePlatform() override { Platform::SetInstance(nullptr); }
+
+    int MessageBox(QWidget *, const QString &text, const QString &caption, Icon icon,
+                   Buttons buttons) override
+    {
+        messages.append({text, caption, icon, buttons});
+        if (onMessage)
+            onMessage(messages.last());
+        if (!answers.isEmpty())
+            return answers.dequeue();
+        return buttons == Buttons::YesNo ? Yes : Ok;
+    }
+    QStringList OpenFiles(QWidget *, const QString &filter) override
+    {
+        openFilters.append(filter);
+        return openResults.isEmpty() ? QStringList() : openResults.dequeue();
+    }
+    QString SaveFile(QWidget *, const QString &filter, const QString &defaultExt) override
+    {
+        saveFilters.append(filter + "#" + defaultExt);
+        return saveResults.isEmpty() ? QString() : saveResults.dequeue();
+    }
+    bool SelectFolder(QWidget *, const QString &caption, QString &folder) override
+    {
+        folderCaptions.append(caption);
+        if (folderResults.isEmpty())
+            return false;
+        const QString chosen = folderResults.dequeue();
+        if (chosen.isEmpty())
+            return false;
+        folder = chosen;
+        return true;
+    }
+    bool OpenDocument(const QString &path) override
+    {
+        opened.append(path);
+        return true;
+    }
+    bool PowerOff() override
+    {
+        ++powerOffs;
+        return powerOffResult;
+    }
+
+    QList<Message> messages;
+    QQueue<int> answers;                 // MessageBox results, Ok/Yes by default
+    std::function<void(const Message &)> onMessage;
+    QStringList openFilters;
+    QQueue<QStringList> openResults;
+    QStringList saveFilters;
+    QQueue<QString> saveResults;
+    QStringList folderCaptions;
+    QQueue<QString> folderResults;       // "" means cancelled
+    QStringList opened;
+    int powerOffs = 0;
+    bool powerOffResult = true;
+};
