@@ -1,0 +1,99 @@
+#include "TestProgram.h"
+
+#include "app/Forms.h"
+#include "app/MainForm.h"
+#include "common/ProgramFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTest>
+
+TestProgram::TestProgram()
+{
+    SetApplicationFolder(dir());
+}
+
+TestProgram::~TestProgram()
+{
+    stop();
+    SetApplicationFolder(QString());
+}
+
+QString TestProgram::dir() const
+{
+    return m_dir.path() + '/';
+}
+
+FakeEncoder &TestProgram::fakeEncoder()
+{
+    if (!m_fake)
+        m_fake = std::make_unique<FakeEncoder>(dir());
+    return *m_fake;
+}
+
+bool TestProgram::useRealEncoder()
+{
+    const QString target = dir() + "vxenc.dll";
+    QFile::remove(target);
+    return QFile::copy(QString(VELVO_PROGRAM_DIR) + "vxenc.dll", target) &&
+           QFile::setPermissions(target, QFile::permissions(target) | QFile::ExeOwner | QFile::ExeUser);
+}
+
+void TestProgram::addProfile(const QString &fileName, const QByteArray &content)
+{
+    writeFile("Profiles/" + fileName, content);
+}
+
+void TestProgram::copyShippedProfiles()
+{
+    QDir().mkpath(dir() + "Profiles");
+    QDirIterator it(QString(VELVO_SOURCE_DIR) + "data/Profiles", {"*.vpf"}, QDir::Files);
+    while (it.hasNext()) {
+        it.next();
+        QFile::copy(it.filePath(), dir() + "Profiles/" + it.fileName());
+    }
+}
+
+void TestProgram::writePreferences(const QByteArray &content)
+{
+    writeFile("Preferences.ini", content);
+}
+
+QByteArray TestProgram::readFile(const QString &relative) const
+{
+    QFile file(dir() + relative);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void TestProgram::writeFile(const QString &relative, const QByteArray &content)
+{
+    const QString full = dir() + relative;
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    QFile file(full);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(content);
+}
+
+TMainForm *TestProgram::start(const QStringList &arguments, bool show)
+{
+    stop();
+    TMainForm *form = CreateForms(arguments);
+    m_started = true;
+    if (show) {
+        form->show();
+        QCoreApplication::processEvents();
+    }
+    return form;
+}
+
+void TestProgram::stop()
+{
+    if (m_started) {
+        DestroyForms();
+        m_started = false;
+    }
+}

@@ -1,0 +1,61 @@
+#pragma once
+// A throw-away program folder for one GUI test: a temporary folder used as
+// the program folder, the platform double installed, an encoder (the fake or
+// the real one) as vxenc.dll, profiles and Preferences.ini as the test needs,
+// and the program's windows created on it.
+
+#include "FakeEncoder.h"
+#include "FakePlatform.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class TMainForm;
+
+class TestProgram {
+public:
+    TestProgram();
+    ~TestProgram();
+    TestProgram(const TestProgram &) = delete;
+    TestProgram &operator=(const TestProgram &) = delete;
+
+    // The program folder, with a trailing "/".
+    QString dir() const;
+    QString path(const QString &relative) const { return dir() + relative; }
+
+    // The fake encoder as vxenc.dll (created on first use).
+    FakeEncoder &fakeEncoder();
+    // The real vxenc.dll of the build, copied in.
+    bool useRealEncoder();
+
+    void addProfile(const QString &fileName, const QByteArray &content);
+    // Copies every shipped profile (data/Profiles) into Profiles/.
+    void copyShippedProfiles();
+    void writePreferences(const QByteArray &content);
+    QByteArray readFile(const QString &relative) const;
+    void writeFile(const QString &relative, const QByteArray &content);
+
+    // Creates the windows (CreateForms) and, when show is set, shows the
+    // main window and processes events so its show handler has run.
+    TMainForm *start(const QStringList &arguments = {}, bool show = true);
+    // Deletes the windows (also done by the destructor).
+    void stop();
+
+    FakePlatform platform;
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<FakeEncoder> m_fake;
+    bool m_started = false;
+};
+
+// Child lookup by objectName that fails the calling test when absent.
+#define FIND(Type, root, name)                                                                     \
+    ([&]() {                                                                                       \
+        Type *found_ = (root)->findChild<Type *>(QStringLiteral(name));                            \
+        if (!found_)                                                                               \
+            qFatal("missing child %s", name);                                                      \
+        return found_;                                                                             \
+    }())
