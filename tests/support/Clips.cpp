@@ -1,0 +1,175 @@
+#include "Clips.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <unistd.h>
+
+namespace {
+
+QString Number(double v) { return QString::number(v, 'f', 3); }
+
+// One line of ffprobe's value-only output, "" on failure.
+QString ProbeValue(const QStringList &selection, const QString &file)
+{
+    QString out;
+    QStringList args{"-v", "error"};
+    args << selection << "-of" << "default=noprint_wrappers=1:nokey=1" << file;
+    if (RunProgram("ffprobe", args, &out) != 0)
+        return {};
+    const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.first().trimmed();
+}
+
+// The fields of /proc/<pid>/stat after the process name: state first.
+QStringList StatFields(const QString &pid)
+{
+    QFile f("/proc/" + pid + "/stat");
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray stat = f.readAll();
+    // The name is in parentheses and may itself hold blanks or parentheses.
+    const int close = stat.lastIndexOf(')');
+    if (close < 0)
+        return {};
+    return QString::fromLatin1(stat.mid(close + 1)).split(' ', Qt::SkipEmptyParts);
+}
+
+bool IsLive(const QStringList &fields) { return !fields.isEmpty() && fields[0] != "Z" && fields[0] != "X"; }
+
+QStringList ProcPids()
+{
+    QStringList pids;
+    const QStringList entries = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &e : entries) {
+        bool ok = false;
+        e.toLongLong(&ok);
+        if (ok)
+            pids << e;
+    }
+    return pids;
+}
+
+} // namespace
+
+QString FfmpegPath() { return QStringLiteral("ffmpeg"); }
+
+bool MakeTestClip(const QString &path, double seconds, int width, int height, bool withAudio, int fps)
+{
+    QStringList args{"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                     QString("testsrc2=size=%1x%2:rate=%3:duration=%4")
+                         .arg(width).arg(height).arg(fps).arg(Number(seconds))};
+    if (withAudio)
+        args << "-f" << "lavfi" << "-i"
+             << QString("sine=frequency=440:sample_rate=44100:duration=%1").arg(Number(seconds));
+    args << "-pix_fmt" << "yuv420p" << path;
+    return RunProgram(FfmpegPath(), args, nullptr, 180000) == 0 && QFileInfo(path).size() > 0;
+}
+
+bool MakeAudioClip(const QString &path, double seconds)
+{
+    const QStringList args{"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                           QString("sine=frequency=440:sample_rate=44100:duration=%1").arg(Number(seconds)),
+                           path};
+    return RunProgram(FfmpegPath(), args) == 0 && QFileInfo(path).size() > 0;
+}
+
+int RunProgram(const QString &program, const QStringList &args, QString *output, int timeoutMs)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForStarted(timeoutMs))
+        return -1;
+    p.closeWriteChannel();
+    const bool finished = p.waitForFinished(timeoutMs);
+    if (!finished) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+    if (output)
+        *output = QString::fromUtf8(p.readAll());
+    if (!finished || p.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return p.exitCode();
+}
+
+double ProbeDuration(const QString &file)
+{
+    bool ok = false;
+    const double d = ProbeValue({"-show_entries", "format=duration"}, file).toDouble(&ok);
+    return ok ? d : -1;
+}
+
+QString ProbeFrameSize(const QString &file)
+{
+    QString out;
+    const QStringList args{"-v", "error", "-select_streams", "v:0", "-show_entries",
+                           "stream=width,height", "-of", "csv=s=x:p=0", file};
+    if (RunProgram("ffprobe", args, &out) != 0)
+        return {};
+    const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.first().trimmed();
+}
+
+QString ProbeFormatName(const QString &file)
+{
+    return ProbeValue({"-show_entries", "format=format_name"}, file);
+}
+
+bool DecodesCleanly(const QString &file)
+{
+    QString out;
+    const int rc = RunProgram(FfmpegPath(), {"-v", "error", "-nostdin", "-i", file, "-f", "null", "-"},
+                              &out, 180000);
+    return rc == 0 && out.trimmed().isEmpty();
+}
+
+QList<qint64> ProcessesNamed(const QString &name)
+{
+    QList<qint64> found;
+    const qint64 self = QCoreApplication::applicationPid();
+    for (const QString &pid : ProcPids()) {
+        if (pid.toLongLong() == self || !IsLive(StatFields(pid)))
+            continue;
+        const QString dir = "/proc/" + pid;
+        bool match = QFileInfo(QFile::symLinkTarget(dir + "/exe")).fileName() == name;
+        if (!match) {
+            QFile cmd(dir + "/cmdline");
+            if (cmd.open(QIODevice::ReadOnly)) {
+                const QByteArray argv0 = cmd.readAll().split('\0').value(0);
+                match = !argv0.isEmpty() && QFileInfo(QString::fromUtf8(argv0)).fileName() == name;
+            }
+        }
+        if (!match) {
+            // The kernel keeps only the first 15 bytes of the name.
+            QFile comm(dir + "/comm");
+            if (comm.open(QIODevice::ReadOnly))
+                match = QString::fromUtf8(comm.readAll()).trimmed() == name.left(15);
+        }
+        if (match)
+            found << pid.toLongLong();
+    }
+    return found;
+}
+
+QList<qint64> ChildProcesses(qint64 pid)
+{
+    QList<qint64> children;
+    for (const QString &p : ProcPids()) {
+        const QStringList fields = StatFields(p);
+        // state, ppid, pgrp, ...
+        if (IsLive(fields) && fields.size() > 1 && fields[1].toLongLong() == pid)
+            children << p.toLongLong();
+    }
+    return children;
+}
+
+qint64 ProcessGroupOf(qint64 pid)
+{
+    const QStringList fields = StatFields(QString::number(pid));
+    return fields.size() > 2 ? fields[2].toLongLong() : -1;
+}

@@ -1,0 +1,41 @@
+#pragma once
+// Test support around real media: making clips with ffmpeg, running
+// programs, checking outputs with ffprobe, and looking for processes.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The ffmpeg program used to make and check clips ("ffmpeg", found on PATH).
+QString FfmpegPath();
+
+// Generates a clip with ffmpeg -f lavfi (testsrc2 video, sine audio); the
+// container and codecs follow the file extension. True on success.
+bool MakeTestClip(const QString &path, double seconds, int width = 320, int height = 240,
+                  bool withAudio = true, int fps = 25);
+
+// Generates a clip with a sine tone and no video stream. True on success.
+bool MakeAudioClip(const QString &path, double seconds);
+
+// Runs program with args (no shell) and waits up to timeoutMs. Returns its
+// exit code, or -1 when it could not start, crashed or timed out (it is then
+// killed). The merged standard output and error go into *output when given.
+int RunProgram(const QString &program, const QStringList &args, QString *output = nullptr,
+               int timeoutMs = 60000);
+
+// Duration in seconds from ffprobe, -1 on failure.
+double ProbeDuration(const QString &file);
+// "WxH" of the first video stream, "" when there is none or on failure.
+QString ProbeFrameSize(const QString &file);
+// The container's format name as ffprobe gives it ("mov,mp4,m4a,3gp,3g2,mj2").
+QString ProbeFormatName(const QString &file);
+// True when the whole file decodes without a single error message.
+bool DecodesCleanly(const QString &file);
+
+// Pids of live processes (zombies excluded, this process excluded) whose
+// executable file name, first command-line word or process name is name.
+QList<qint64> ProcessesNamed(const QString &name);
+// Pids of the live processes whose parent is pid.
+QList<qint64> ChildProcesses(qint64 pid);
+// The process group of pid, -1 when it does not exist.
+qint64 ProcessGroupOf(qint64 pid);
