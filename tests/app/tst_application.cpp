@@ -1,0 +1,114 @@
+// The application object: errors escaping handlers, termination signals.
+
+#include "FakePlatform.h"
+#include "app/Application.h"
+#include "ini/NewInifiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+namespace {
+
+class Throwing : public QObject {
+public:
+    int handled = 0;
+    bool event(QEvent *e) override
+    {
+        if (e->type() == QEvent::User) {
+            ++handled;
+            throw EFileError("Cannot create file \"/x/Preferences.ini\". Permission denied");
+        }
+        return QObject::event(e);
+    }
+};
+
+} // namespace
+
+class TestApplication : public QObject {
+    Q_OBJECT
+private slots:
+    void escapedErrorIsShownAndProgramGoesOn();
+    void errorInClickHandlerStopsThatHandler();
+    void terminationSignalClosesLikeTheCloseBox();
+};
+
+void TestApplication::escapedErrorIsShownAndProgramGoesOn()
+{
+    FakePlatform platform;
+    Throwing target;
+    QEvent event(QEvent::User);
+    QCoreApplication::sendEvent(&target, &event);
+    QCOMPARE(target.handled, 1);
+    QCOMPARE(platform.messages.size(), 1);
+    QCOMPARE(platform.messages[0].text, QString("Cannot create file \"/x/Preferences.ini\". Permission denied"));
+    QCOMPARE(platform.messages[0].caption, QString("Velvo"));
+    QCOMPARE(platform.messages[0].icon, Platform::Icon::Error);
+    // The program keeps running: later events are delivered as usual.
+    QCoreApplication::sendEvent(&target, &event);
+    QCOMPARE(target.handled, 2);
+    QCOMPARE(platform.messages.size(), 2);
+}
+
+void TestApplication::errorInClickHandlerStopsThatHandler()
+{
+    FakePlatform platform;
+    QPushButton button("Go");
+    button.show();
+    bool after = false;
+    QObject::connect(&button, &QPushButton::clicked, [&] {
+        throw EFileError("Cannot open file \"p\". No such file");
+        after = true; // never reached: the handler stops at the error
+    });
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QVERIFY(!after);
+    QCOMPARE(platform.messages.size(), 1);
+    QCOMPARE(platform.messages[0].text, QString("Cannot open file \"p\". No such file"));
+    QVERIFY(button.isVisible());
+}
+
+void TestApplication::terminationSignalClosesLikeTheCloseBox()
+{
+    QTemporaryDir dir;
+    const QString program = dir.path() + "/velvo";
+    QVERIFY(QFile::copy(QString(VELVO_PROGRAM_DIR) + "velvo", program));
+    QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
+    const QString prefs = dir.path() + "/Preferences.ini";
+
+    for (int signal : {SIGTERM, SIGINT}) {
+        QFile::remove(prefs);
+        QProcess velvo;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        velvo.setProcessEnvironment(env);
+        velvo.start(program, {});
+        QVERIFY(velvo.waitForStarted());
+        // The first start leaves an empty preferences file.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(prefs), 10000);
+        QTest::qWait(300);
+        QCOMPARE(QFileInfo(prefs).size(), 0);
+        ::kill(velvo.processId(), signal);
+        QVERIFY(velvo.waitForFinished(10000));
+        QCOMPARE(velvo.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(velvo.exitCode(), 0);
+        // The close saved the preferences as the close box does.
+        QFile file(prefs);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY2(text.startsWith("[Main]\r\n"), text.constData());
+        QVERIFY(text.contains("\r\nProfile="));
+    }
+}
+
+int main(int argc, char **argv)
+{
+    TApplication app(argc, argv);
+    TestApplication test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_application.moc"
