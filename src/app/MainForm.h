@@ -118,9 +118,15 @@ public:
     void TakeCommandLine(const QStringList &params);
     void DropFiles(const QStringList &names);
     int SelectedIndex() const; // first selected row in list order, -1 when none
+    // Index of the row captions (duplicate test) and the list's mouse and key
+    // events; owned by the window.
+    class TTaskListHelper *TaskHelper = nullptr;
     // media probe
     void ProbeMedia(const QString &path);
     QString ProbeLengthText, ProbeFrameSize, ProbeStart, ProbeEnd;
+    // An encoder that has not ended after this long is killed and the file
+    // gets empty texts.
+    int ProbeTimeoutMs = 30000;
     // per-file output options
     void ShowOutputOptions();
     void ClearOutputOptions();

@@ -1,24 +1,527 @@
-// Task list part of the main window (placeholder until the task list lands).
+// Task list part of the main window: the rows and their records, adding
+// files (with the probe), removing and moving rows, the per-file output
+// options, the command line and dropped files.
 #include "app/MainForm.h"
 
-void TMainForm::SetupTaskList() {}
-void TMainForm::ReadItemData(int, int, ltvItemData &) const {}
-void TMainForm::WriteItemData(int, int, const ltvItemData &) {}
-void TMainForm::AddFile(const QString &) {}
-void TMainForm::AddFolder(const QString &) {}
-void TMainForm::tbtnAddFileClick() {}
-void TMainForm::tbtnAddDirClick() {}
-void TMainForm::tbtnRemoveClick() {}
-void TMainForm::tbtnClearClick() {}
-void TMainForm::tbtnUpClick() {}
-void TMainForm::tbtnDownClick() {}
-void TMainForm::ltvTaskClick() {}
-void TMainForm::ppmTaskPopup() {}
-void TMainForm::TakeCommandLine(const QStringList &) {}
-void TMainForm::DropFiles(const QStringList &) {}
-int TMainForm::SelectedIndex() const { return -1; }
-void TMainForm::ProbeMedia(const QString &) {}
-void TMainForm::ShowOutputOptions() {}
-void TMainForm::ClearOutputOptions() {}
-void TMainForm::ApplyOutputOptions() {}
-bool TMainForm::GuardOutputEditing() { return true; }
+#include "common/Platform.h"
+#include "common/TimeText.h"
+#include "conversion/EncoderProcess.h"
+#include "profiles/ValueListEditor.h"
+#include "tasks/MediaProbe.h"
+#include "tasks/TaskSources.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QFileInfo>
+#include <QHash>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTreeWidget>
+
+namespace {
+
+const QString KeyNewFilename = QStringLiteral("New Filename");
+const QString KeyStartTime = QStringLiteral("Start Time");
+const QString KeyEndTime = QStringLiteral("End Time");
+
+} // namespace
+
+// Keeps a count of every row caption so that the duplicate test of AddFile
+// does not walk the whole list (a folder of thousands of files would take
+// quadratic time). The rows stay the only storage: the index follows the
+// model's insertions and removals, and WriteItemData reports caption changes.
+// It also receives the list's key and mouse events.
+class TTaskListHelper : public QObject {
+public:
+    TTaskListHelper(TMainForm *form, QTreeWidget *list)
+        : QObject(form), m_form(form), m_list(list)
+    {
+        QAbstractItemModel *model = list->model();
+        connect(model, &QAbstractItemModel::rowsInserted, this,
+                [this, model](const QModelIndex &parent, int first, int last) {
+                    if (parent.isValid())
+                        return;
+                    for (int r = first; r <= last; ++r)
+                        Add(model->index(r, 0).data().toString());
+                });
+        connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+                [this, model](const QModelIndex &parent, int first, int last) {
+                    if (parent.isValid())
+                        return;
+                    for (int r = first; r <= last; ++r)
+                        Remove(model->index(r, 0).data().toString());
+                });
+        connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_captions.clear(); });
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+            // A keyboard move of the selection refills the editor the way a
+            // click does, so an edit always lands on the row shown.
+            if (!BulkSelection)
+                m_form->ShowOutputOptions();
+        });
+        list->installEventFilter(this);
+        list->viewport()->installEventFilter(this);
+    }
+
+    bool Contains(const QString &caption) const { return m_captions.value(caption) > 0; }
+    void Add(const QString &caption) { ++m_captions[caption]; }
+    void Remove(const QString &caption)
+    {
+        auto it = m_captions.find(caption);
+        if (it != m_captions.end() && --it.value() <= 0)
+            m_captions.erase(it);
+    }
+    void Rename(const QString &from, const QString &to)
+    {
+        if (from == to)
+            return;
+        Remove(from);
+        Add(to);
+    }
+
+    // Set while the list's own commands change the selection row by row.
+    bool BulkSelection = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_list && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Delete) {
+                m_form->tbtnRemoveClick();
+                return true;
+            }
+            if (key == Qt::Key_Backspace) {
+                m_form->tbtnClearClick();
+                return true;
+            }
+        } else if (watched == m_list->viewport()) {
+            if (event->type() == QEvent::MouseButtonRelease) {
+                if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+                    m_form->ltvTaskClick();
+            } else if (event->type() == QEvent::MouseButtonDblClick) {
+                if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+                    m_form->ltvTaskDblClick();
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TMainForm *m_form;
+    QTreeWidget *m_list;
+    QHash<QString, int> m_captions;
+};
+
+namespace {
+
+// Which rows are selected, one flag per row, from the selection's ranges
+// (asking every row on its own costs a range search each).
+QVector<bool> SelectedFlags(const QTreeWidget *list)
+{
+    QVector<bool> flags(list->topLevelItemCount(), false);
+    const QItemSelection selection = list->selectionModel()->selection();
+    for (const QItemSelectionRange &range : selection) {
+        if (range.parent().isValid())
+            continue;
+        for (int r = qMax(0, range.top()); r <= range.bottom() && r < flags.size(); ++r)
+            flags[r] = true;
+    }
+    return flags;
+}
+
+// Selects exactly the flagged rows, in one change of the selection.
+void SelectFlagged(QTreeWidget *list, const QVector<bool> &flags)
+{
+    QAbstractItemModel *model = list->model();
+    const int lastColumn = model->columnCount() - 1;
+    QItemSelection selection;
+    const int n = flags.size();
+    for (int r = 0; r < n;) {
+        if (!flags[r]) {
+            ++r;
+            continue;
+        }
+        const int top = r;
+        while (r < n && flags[r])
+            ++r;
+        selection.append(QItemSelectionRange(model->index(top, 0), model->index(r - 1, lastColumn)));
+    }
+    list->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- wiring
+
+void TMainForm::SetupTaskList()
+{
+    TaskHelper = new TTaskListHelper(this, ltvTask);
+
+    connect(ltvTask, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        ppmTaskPopup();
+        ppmTask->exec(ltvTask->viewport()->mapToGlobal(pos));
+    });
+    connect(mniOpen, &QAction::triggered, this, &TMainForm::ltvTaskDblClick);
+    connect(mniAddFiles, &QAction::triggered, this, &TMainForm::tbtnAddFileClick);
+    connect(mniAddDir, &QAction::triggered, this, &TMainForm::tbtnAddDirClick);
+    connect(mniRemove, &QAction::triggered, this, &TMainForm::tbtnRemoveClick);
+    connect(mniClear, &QAction::triggered, this, &TMainForm::tbtnClearClick);
+
+    connect(vleOutput, &TValueListEditor::ValueValidated, this, [this](int) { ApplyOutputOptions(); });
+    connect(vleOutput, &TValueListEditor::MousePressed, this, &TMainForm::RepaintEditors);
+    vleOutput->SetMousePressGuard([this] { return GuardOutputEditing(); });
+}
+
+// ---------------------------------------------------------------- records
+
+void TMainForm::ReadItemData(int index, int selector, ltvItemData &rec) const
+{
+    const QTreeWidgetItem *item = ltvTask->topLevelItem(index);
+    if (!item)
+        return;
+    if (selector == sdAll) {
+        rec.InputFile = item->text(0);
+        for (int k = 0; k < SubItemCount; ++k)
+            SubItemText(rec, k) = item->text(k + 1);
+        DeriveAllSeconds(rec);
+    } else if (selector == sdCaption) {
+        rec.InputFile = item->text(0);
+    } else if (selector >= 0 && selector < SubItemCount) {
+        SubItemText(rec, selector) = item->text(selector + 1);
+        DeriveSeconds(rec, selector);
+    }
+}
+
+void TMainForm::WriteItemData(int index, int selector, const ltvItemData &rec)
+{
+    QTreeWidgetItem *item = ltvTask->topLevelItem(index);
+    if (!item)
+        return;
+    if (selector == sdAll || selector == sdCaption) {
+        const QString old = item->text(0);
+        if (old != rec.InputFile) {
+            item->setText(0, rec.InputFile);
+            TaskHelper->Rename(old, rec.InputFile);
+        }
+        if (selector == sdAll) {
+            ltvItemData copy = rec;
+            for (int k = 0; k < SubItemCount; ++k)
+                item->setText(k + 1, SubItemText(copy, k));
+        }
+    } else if (selector >= 0 && selector < SubItemCount) {
+        ltvItemData copy = rec;
+        item->setText(selector + 1, SubItemText(copy, selector));
+    }
+}
+
+int TMainForm::SelectedIndex() const
+{
+    int first = -1;
+    const QItemSelection selection = ltvTask->selectionModel()->selection();
+    for (const QItemSelectionRange &range : selection)
+        if (!range.parent().isValid() && (first < 0 || range.top() < first))
+            first = range.top();
+    return first;
+}
+
+// ---------------------------------------------------------------- adding
+
+void TMainForm::AddFile(const QString &path)
+{
+    if (TaskHelper->Contains(path))
+        return;
+    auto *item = new QTreeWidgetItem;
+    item->setText(0, path);
+    ltvTask->addTopLevelItem(item);
+
+    ProbeMedia(path);
+
+    ltvItemData rec;
+    rec.InputFile = path;
+    rec.LengthText = ProbeLengthText;
+    rec.FrameSizeText = ProbeFrameSize;
+    rec.Status = QStringLiteral("OK");
+    rec.OutputName = RemoveExtension(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+    rec.OutputExt = CurrentOutputExt;
+    rec.SourceStart = ProbeStart;
+    rec.SourceEnd = ProbeEnd;
+    rec.ClipLength = ProbeLengthText;
+    rec.ClipStart = ProbeStart;
+    rec.ClipEnd = ProbeEnd;
+    for (int c = 1; c <= SubItemCount; ++c)
+        item->setText(c, QString());
+    WriteItemData(ltvTask->indexOfTopLevelItem(item), sdAll, rec);
+}
+
+void TMainForm::AddFolder(const QString &folder)
+{
+    const QStringList names = ScanFolder(folder, ScanMask);
+    const QString base = WithTrailingSeparator(folder);
+    for (const QString &name : names) {
+        // The window repaints and stays usable during a long scan.
+        QCoreApplication::processEvents();
+        AddFile(base + name);
+    }
+}
+
+void TMainForm::tbtnAddFileClick()
+{
+    const QStringList files = Platform::Instance().OpenFiles(this, OpenDialogFilter);
+    if (!files.isEmpty()) {
+        // The dialog's first name is added last.
+        for (int i = 1; i < files.size(); ++i)
+            AddFile(files.at(i));
+        AddFile(files.first());
+    }
+    if (ltvTask->topLevelItemCount() == 1) {
+        ltvTask->topLevelItem(0)->setSelected(true);
+        ltvTaskClick();
+    }
+    ltvTask->setFocus();
+    if (ltvTask->topLevelItemCount() > 0)
+        SetListButtonsEnabled(true);
+}
+
+void TMainForm::tbtnAddDirClick()
+{
+    QString folder;
+    if (SelectFolder(this, QStringLiteral("Add a directory to the Task List"), QString(), folder))
+        AddFolder(folder);
+    ltvTask->setFocus();
+    if (ltvTask->topLevelItemCount() > 0)
+        SetListButtonsEnabled(true);
+}
+
+// ---------------------------------------------------------------- media probe
+
+void TMainForm::ProbeMedia(const QString &path)
+{
+    if (!Encoder->Start(EncoderPath, MeasureCommand(path))) {
+        // Nothing was measured: the row must not take over the previous
+        // file's length and size.
+        ProbeLengthText.clear();
+        ProbeFrameSize.clear();
+        ProbeStart = ProbeStartText();
+        ProbeEnd.clear();
+        return;
+    }
+    // Blocks without handling window events; the whole report is parsed once
+    // the encoder has ended.
+    QByteArray report;
+    QByteArray chunk;
+    while (Encoder->ReadChunk(chunk, false, ProbeTimeoutMs))
+        if (report.size() < MaxMeasureReport)
+            report += chunk.left(MaxMeasureReport - report.size());
+    if (Encoder->TimedOut()) {
+        ProbeLengthText.clear();
+        ProbeFrameSize.clear();
+    } else {
+        const MeasureResult result = ParseMeasureReport(report, path);
+        ProbeLengthText = result.LengthText;
+        ProbeFrameSize = result.FrameSize;
+    }
+    ProbeStart = ProbeStartText();
+    ProbeEnd = ProbeLengthText;
+    KillEncoder();
+}
+
+// ---------------------------------------------------------------- removing and moving
+
+void TMainForm::tbtnRemoveClick()
+{
+    const QVector<bool> flags = SelectedFlags(ltvTask);
+    TaskHelper->BulkSelection = true;
+    if (flags.contains(true))
+        ltvTask->clearSelection();
+    for (int i = flags.size() - 1; i >= 0; --i)
+        if (flags.at(i))
+            delete ltvTask->takeTopLevelItem(i);
+    TaskHelper->BulkSelection = false;
+    ClearOutputOptions();
+    if (ltvTask->topLevelItemCount() == 0)
+        SetListButtonsEnabled(false);
+}
+
+void TMainForm::tbtnClearClick()
+{
+    TaskHelper->BulkSelection = true;
+    ltvTask->clear();
+    TaskHelper->BulkSelection = false;
+    ClearOutputOptions();
+    SetListButtonsEnabled(false);
+}
+
+void TMainForm::tbtnUpClick()
+{
+    QVector<bool> flags = SelectedFlags(ltvTask);
+    if (!flags.contains(true))
+        return;
+    const QVector<bool> before = flags;
+    ltvItemData upper, lower;
+    for (int i = 1; i < flags.size(); ++i) {
+        if (!flags.at(i))
+            continue;
+        ReadItemData(i, sdAll, lower);
+        ReadItemData(i - 1, sdAll, upper);
+        WriteItemData(i - 1, sdAll, lower);
+        WriteItemData(i, sdAll, upper);
+        flags[i - 1] = true;
+        flags[i] = false;
+    }
+    if (flags != before) {
+        TaskHelper->BulkSelection = true;
+        SelectFlagged(ltvTask, flags);
+        TaskHelper->BulkSelection = false;
+        ShowOutputOptions();
+    }
+}
+
+void TMainForm::tbtnDownClick()
+{
+    QVector<bool> flags = SelectedFlags(ltvTask);
+    if (!flags.contains(true))
+        return;
+    const QVector<bool> before = flags;
+    ltvItemData upper, lower;
+    for (int i = flags.size() - 2; i >= 0; --i) {
+        if (!flags.at(i))
+            continue;
+        ReadItemData(i, sdAll, upper);
+        ReadItemData(i + 1, sdAll, lower);
+        WriteItemData(i + 1, sdAll, upper);
+        WriteItemData(i, sdAll, lower);
+        flags[i + 1] = true;
+        flags[i] = false;
+    }
+    if (flags != before) {
+        TaskHelper->BulkSelection = true;
+        SelectFlagged(ltvTask, flags);
+        TaskHelper->BulkSelection = false;
+        ShowOutputOptions();
+    }
+}
+
+// ---------------------------------------------------------------- list events
+
+void TMainForm::ltvTaskClick()
+{
+    ShowOutputOptions();
+}
+
+void TMainForm::ppmTaskPopup()
+{
+    const bool selected = SelectedIndex() >= 0;
+    mniOpen->setEnabled(selected);
+    mniRemove->setEnabled(selected);
+    mniClear->setEnabled(ltvTask->topLevelItemCount() > 0);
+    mniAddFiles->setEnabled(true);
+    mniAddDir->setEnabled(true);
+}
+
+// ---------------------------------------------------------------- command line and drops
+
+void TMainForm::TakeCommandLine(const QStringList &params)
+{
+    QStringList entries;
+    if (!params.isEmpty() && IsListFileName(params.first()))
+        entries = ReadListFile(params.first()); // the other parameters are not used
+    else
+        entries = params;
+    for (const QString &entry : entries) {
+        if (entry.isEmpty())
+            continue;
+        const QFileInfo info(entry);
+        if (info.isFile() && HasListedExtension(entry, InputExtensions))
+            AddFile(entry);
+        else if (info.isDir())
+            AddFolder(entry);
+    }
+}
+
+void TMainForm::DropFiles(const QStringList &names)
+{
+    if (!ltvTask->isEnabled())
+        return; // a run is going on
+    // Every name is used whole, however long: a cut name can name another file.
+    for (const QString &name : names) {
+        if (name.isEmpty())
+            continue;
+        if (QFileInfo(name).isDir())
+            AddFolder(name);
+        else if (HasListedExtension(name, InputExtensions))
+            AddFile(name);
+    }
+    if (ltvTask->topLevelItemCount() > 0)
+        SetListButtonsEnabled(true);
+}
+
+// ---------------------------------------------------------------- per-file output options
+
+void TMainForm::ShowOutputOptions()
+{
+    const int index = SelectedIndex();
+    if (index < 0) {
+        ClearOutputOptions();
+        return;
+    }
+    ltvItemData rec;
+    ReadItemData(index, sdAll, rec);
+    vleOutput->SetValues(KeyNewFilename, rec.OutputName + CurrentOutputExt);
+    vleOutput->SetValues(KeyStartTime, rec.ClipStart);
+    vleOutput->SetValues(KeyEndTime, rec.ClipEnd);
+}
+
+void TMainForm::ClearOutputOptions()
+{
+    vleOutput->SetValues(KeyNewFilename, QString());
+    vleOutput->SetValues(KeyStartTime, QString());
+    vleOutput->SetValues(KeyEndTime, QString());
+}
+
+void TMainForm::ApplyOutputOptions()
+{
+    const int index = SelectedIndex();
+    if (index < 0)
+        return;
+    ltvItemData rec;
+    ReadItemData(index, sdAll, rec);
+
+    const QString name = vleOutput->Values(KeyNewFilename);
+    rec.OutputName = RemoveExtension(name);
+    rec.OutputExt = FileExtension(name);
+
+    double p = TimeTextToSeconds(vleOutput->Values(KeyStartTime));
+    double q = TimeTextToSeconds(vleOutput->Values(KeyEndTime));
+    if (p == -1)
+        p = rec.ClipStartSec;
+    if (q == -1)
+        q = rec.ClipEndSec;
+    if (!(p >= 0 && p < q && p < rec.SourceEndSec))
+        p = rec.ClipStartSec;
+    if (!(q > 0 && q > p && q > rec.SourceStartSec))
+        q = rec.ClipEndSec;
+    rec.ClipStart = SecondsToTimeText(p);
+    rec.ClipEnd = SecondsToTimeText(q);
+    rec.ClipLength = SecondsToTimeText(q - p);
+
+    // Field by field; the editor keeps showing what the user typed.
+    for (int subItem : {3, 4, 7, 8, 9})
+        WriteItemData(index, subItem, rec);
+}
+
+bool TMainForm::GuardOutputEditing()
+{
+    if (vleOutput->Values(KeyNewFilename).isEmpty()) {
+        // No row is loaded: explain instead of opening a cell.
+        QWidget *under = QApplication::widgetAt(QCursor::pos());
+        if (!under || (under != vleOutput && !vleOutput->isAncestorOf(under)))
+            under = vleOutput->viewport();
+        ShowBalloonTip(under, 1, QStringLiteral("Tip:"), QStringLiteral("Please select a file in Task List."));
+        return false;
+    }
+    RepaintEditors();
+    return true;
+}

@@ -1,0 +1,61 @@
+#include "tasks/MediaProbe.h"
+
+#include <QFile>
+
+namespace {
+
+// The report is 8-bit text; the encoder prints names as the file system
+// holds them.
+QString Text(const QByteArray &bytes)
+{
+    return QFile::decodeName(bytes);
+}
+
+} // namespace
+
+MeasureResult ParseMeasureReport(const QByteArray &report, const QByteArray &path)
+{
+    MeasureResult result;
+    if (path.isEmpty())
+        return result;
+    const int at = report.indexOf(path);
+    if (at < 0)
+        return result;
+    QByteArray s = report.mid(at + path.size());
+
+    const int duration = s.indexOf("Duration");
+    if (duration < 0)
+        return result;
+    s = s.mid(duration + 1);
+    const int colon = s.indexOf(':');
+    if (colon < 0)
+        return result;
+    s = s.mid(colon + 2); // the colon and the blank after it
+    const int comma = s.indexOf(',');
+    if (comma < 0)
+        return result;
+    result.LengthText = Text(s.left(comma));
+    s = s.mid(comma + 1);
+
+    const int video = s.indexOf("Video");
+    if (video < 0)
+        return result;
+    s = s.mid(video);
+    // The frame size is the third comma-separated field from "Video".
+    for (int skip = 0; skip < 2; ++skip) {
+        const int next = s.indexOf(',');
+        if (next < 0)
+            return result;
+        s = s.mid(next + 1);
+    }
+    const int end = s.indexOf(',');
+    if (end < 0)
+        return result;
+    result.FrameSize = Text(s.left(end));
+    return result;
+}
+
+MeasureResult ParseMeasureReport(const QByteArray &report, const QString &path)
+{
+    return ParseMeasureReport(report, QFile::encodeName(path));
+}
