@@ -1,5 +1,54 @@
-// Preferences part of the main window (placeholder until preferences land).
+// Preferences part of the main window: the output folder and the profile
+// position are restored when the window is first shown and saved, with the
+// settings dialog's General controls, when it closes.
 #include "app/MainForm.h"
 
-void TMainForm::LoadMainPreferences() {}
-void TMainForm::SavePreferences() {}
+#include "common/Platform.h"
+#include "ini/NewInifiles.h"
+#include "prefs/Preferences.h"
+#include "settings/Settings.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+void TMainForm::LoadMainPreferences()
+{
+    QString outputPath = ProgramDir;
+    int profileIndex = 0;
+    try {
+        TNewInifile ini(PreferencesFile(ProgramDir));
+        outputPath = ini.ReadString("Main", "Output Path", ProgramDir);
+        if (cmbProfile->count() > 0)
+            profileIndex = ini.ReadInteger("Main", "Profile", 0);
+        ini.SaveAndFree();
+    } catch (const EFileError &e) {
+        // An unreadable or unwritable file is reported; what was read (or
+        // the defaults) still applies.
+        Platform::Instance().MessageBox(this, e.message(), "Velvo", Platform::Icon::Error);
+    }
+    edtOutputdir->setText(outputPath);
+    if (cmbProfile->count() == 0)
+        return;
+    // A position outside the list selects nothing; -1 is saved at close.
+    cmbProfile->setCurrentIndex(profileIndex >= 0 && profileIndex < cmbProfile->count() ? profileIndex : -1);
+    try {
+        cmbProfileChange();
+    } catch (const EFileError &e) {
+        Platform::Instance().MessageBox(this, e.message(), "Velvo", Platform::Icon::Error);
+    }
+}
+
+void TMainForm::SavePreferences()
+{
+    TGeneralPreferences prefs =
+        SettingForm ? SettingForm->CurrentGeneralPreferences() : MainDefaults(ProgramDir);
+    prefs.OutputPath = edtOutputdir->text();
+    try {
+        TNewInifile ini(PreferencesFile(ProgramDir));
+        WriteMainPreferences(ini, cmbProfile->currentIndex(), prefs);
+        ini.SaveAndFree();
+    } catch (const EFileError &e) {
+        // Reported, and the window still closes.
+        Platform::Instance().MessageBox(this, e.message(), "Velvo", Platform::Icon::Error);
+    }
+}

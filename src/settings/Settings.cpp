@@ -1,8 +1,554 @@
-// Placeholder until the settings dialog lands.
 #include "settings/Settings.h"
+
+#include "app/MainForm.h"
+#include "common/Platform.h"
+#include "common/ProgramFolder.h"
+#include "ini/NewInifiles.h"
+#include "profiles/ValueListEditor.h"
+#include "settings/ProfileSaving.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHideEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QShowEvent>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
 
 TSettingForm *SettingForm = nullptr;
 
-TSettingForm::TSettingForm(QWidget *parent) : QDialog(parent) { setObjectName("SettingForm"); }
-void TSettingForm::ShowOnGeneralTab() {}
-void TSettingForm::ShowOnProfilesTab(int) {}
+namespace {
+
+template <typename T> T *Named(T *widget, const char *name, const QString &accessible = QString())
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setAccessibleName(accessible.isEmpty() ? QString::fromLatin1(name) : accessible);
+    return widget;
+}
+
+QString ProgramFolder()
+{
+    return MainForm ? MainForm->ProgramDir : TMainForm::WithTrailingSeparator(ApplicationFolder());
+}
+
+// Every item ends with a comma; whatever follows the last comma is dropped.
+QStringList CommaItems(const QString &text)
+{
+    QStringList items = text.split(QLatin1Char(','));
+    items.removeLast();
+    return items;
+}
+
+} // namespace
+
+TSettingForm::TSettingForm(QWidget *parent) : QDialog(parent)
+{
+    SettingForm = this;
+    setObjectName("SettingForm");
+    setWindowTitle("Settings");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(391, 498);
+    setModal(false);
+
+    pgcSetting = Named(new QTabWidget(this), "pgcSetting", "Settings pages");
+    pgcSetting->setGeometry(8, 8, 375, 446);
+    BuildGeneralTab();
+    BuildProfilesTab();
+
+    btnDefault = Named(new QPushButton("&Load Default", this), "btnDefault", "Load Default");
+    btnDefault->setGeometry(8, 464, 95, 25);
+    btnOK = Named(new QPushButton("&OK", this), "btnOK", "OK");
+    btnOK->setGeometry(208, 464, 85, 25);
+    btnCancel = Named(new QPushButton("&Cancel", this), "btnCancel", "Cancel");
+    btnCancel->setGeometry(298, 464, 85, 25);
+    for (QPushButton *b : {btnDefault, btnOK, btnCancel})
+        b->setAutoDefault(false);
+
+    connect(btnOK, &QPushButton::clicked, this, &TSettingForm::btnOKClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TSettingForm::btnCancelClick);
+    connect(btnDefault, &QPushButton::clicked, this, &TSettingForm::btnDefaultClick);
+    connect(sbtnBrowse, &QToolButton::clicked, this, &TSettingForm::sbtnBrowseClick);
+    connect(cmbProfile, QOverload<int>::of(&QComboBox::activated), this,
+            [this](int) { cmbProfileChange(); });
+    connect(btnSaveAs, &QPushButton::clicked, this, &TSettingForm::btnSaveAsClick);
+
+    FormCreate();
+}
+
+// ---------------------------------------------------------------- layout
+
+void TSettingForm::BuildGeneralTab()
+{
+    tabGeneral = Named(new QWidget, "tabGeneral", "General");
+    pgcSetting->addTab(tabGeneral, "     General     ");
+
+    labOutputDir = Named(new QLabel("Default Output Path:", tabGeneral), "labOutputDir");
+    labOutputDir->setGeometry(12, 19, 120, 18);
+    edtOutputDir = Named(new QLineEdit(tabGeneral), "edtOutputDir", "Default Output Path");
+    edtOutputDir->setGeometry(135, 17, 195, 22);
+    labOutputDir->setBuddy(edtOutputDir);
+    sbtnBrowse = Named(new QToolButton(tabGeneral), "sbtnBrowse", "Browse");
+    sbtnBrowse->setGeometry(333, 16, 24, 24);
+    sbtnBrowse->setAutoRaise(true);
+    sbtnBrowse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    sbtnBrowse->setToolTip("Browse");
+
+    labSyn = Named(new QLabel("Synchronization Mode:", tabGeneral), "labSyn");
+    labSyn->setGeometry(12, 53, 120, 18);
+    cmbSyn = Named(new QComboBox(tabGeneral), "cmbSyn", "Synchronization Mode");
+    cmbSyn->setGeometry(135, 51, 195, 22);
+    cmbSyn->addItems({"Auto", "Force Mode", "Progressive Mode"});
+    labSyn->setBuddy(cmbSyn);
+
+    bvlSeparator = Named(new QFrame(tabGeneral), "bvlSeparator", "Separator");
+    bvlSeparator->setFrameShape(QFrame::HLine);
+    bvlSeparator->setFrameShadow(QFrame::Sunken);
+    bvlSeparator->setGeometry(12, 88, 345, 2);
+
+    chkOpenDir = Named(new QCheckBox("Open the output directory when the task is completed. ", tabGeneral),
+                       "chkOpenDir", "Open the output directory when the task is completed.");
+    chkOpenDir->setGeometry(12, 104, 345, 20);
+    chkExit = Named(new QCheckBox("Exit the program when the task is completed.", tabGeneral), "chkExit",
+                    "Exit the program when the task is completed.");
+    chkExit->setGeometry(12, 130, 345, 20);
+    chkTurnoff = Named(new QCheckBox("Turn off the computer when the task is completed.", tabGeneral),
+                       "chkTurnoff", "Turn off the computer when the task is completed.");
+    chkTurnoff->setGeometry(12, 156, 345, 20);
+
+    gpbOverwrite = Named(new QGroupBox("Output File Overwrite", tabGeneral), "gpbOverwrite",
+                         "Output File Overwrite");
+    gpbOverwrite->setGeometry(12, 192, 345, 82);
+    rdbOverWrite = Named(new QRadioButton("Overwrite", gpbOverwrite), "rdbOverWrite", "Overwrite");
+    rdbOverWrite->setGeometry(14, 24, 320, 20);
+    rdbOverWrite->setChecked(true);
+    rdbRename = Named(new QRadioButton("Not overwrite (Rename to <Filename> + Index", gpbOverwrite),
+                      "rdbRename", "Not overwrite (Rename to <Filename> + Index");
+    rdbRename->setGeometry(14, 50, 320, 20);
+}
+
+QWidget *TSettingForm::BuildGroupHeader(const QString &name, const QString &caption, QPushButton *&button)
+{
+    auto *header = new QLabel(caption);
+    header->setObjectName(name);
+    header->setAccessibleName(caption.trimmed());
+    header->setFixedHeight(18);
+    header->setAutoFillBackground(true);
+    QPalette pal = header->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Dark));
+    pal.setColor(QPalette::WindowText, Qt::black);
+    header->setPalette(pal);
+    QFont bold = header->font();
+    bold.setBold(true);
+    header->setFont(bold);
+    button = new QPushButton("-", header);
+    button->setObjectName("btn" + name.mid(3));
+    button->setAccessibleName("Collapse " + caption.trimmed());
+    button->setGeometry(5, 3, 12, 12);
+    button->setAutoDefault(false);
+    QFont big = button->font();
+    big.setBold(true);
+    big.setPixelSize(16);
+    button->setFont(big);
+    button->setStyleSheet("QPushButton { padding: 0px; margin: 0px; border: 1px solid gray; "
+                          "background: palette(button); line-height: 10px; font-size: 12px; }");
+    return header;
+}
+
+void TSettingForm::BuildProfilesTab()
+{
+    tabProfiles = Named(new QWidget, "tabProfiles", "Profiles");
+    pgcSetting->addTab(tabProfiles, "     Profiles     ");
+
+    cmbProfile = Named(new QComboBox(tabProfiles), "cmbProfile", "Profile");
+    cmbProfile->setGeometry(8, 10, 262, 22);
+    btnSaveAs = Named(new QPushButton("&Save as...", tabProfiles), "btnSaveAs", "Save as");
+    btnSaveAs->setGeometry(276, 9, 83, 24);
+    btnSaveAs->setAutoDefault(false);
+
+    auto *content = new QWidget;
+    content->setObjectName("sbxProfileContent");
+    content->setAutoFillBackground(true);
+    QPalette pal = content->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Base));
+    content->setPalette(pal);
+    auto *stack = new QVBoxLayout(content);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+
+    auto editor = [&](TValueListEditor *&vle, const char *name, const QString &accessible,
+                      const QStringList &rows, int height) {
+        vle = Named(new TValueListEditor(content), name, accessible);
+        for (const QString &row : rows)
+            vle->AppendRow(row, QString());
+        vle->SetColumnWidths(160, 200);
+        vle->setFixedHeight(height);
+        stack->addWidget(vle);
+        connect(vle, &TValueListEditor::MousePressed, this, &TSettingForm::RepaintEditors);
+    };
+    panVideo = BuildGroupHeader("panVideo", "      Video", btnVideo);
+    stack->addWidget(panVideo);
+    editor(vleVideo, "vleVideo", "Video parameters",
+           {"Video Codec", "Video Size", "Bit Rate", "Frame Rate", "Aspect", "Disable Video"}, 108);
+    panAudio = BuildGroupHeader("panAudio", "      Audio", btnAudio);
+    stack->addWidget(panAudio);
+    editor(vleAudio, "vleAudio", "Audio parameters",
+           {"Audio Codec", "Audio Bitrate", "Sample Rate", "Channels", "Volumn", "Disable Audio"}, 108);
+    panAdvanced = BuildGroupHeader("panAdvanced", "      Advanced", btnAdvanced);
+    stack->addWidget(panAdvanced);
+    editor(vleAdvanced, "vleAdvanced", "Advanced parameters", {"Bit Exact Algorithms", "Deinterlace"}, 36);
+    stack->addStretch(1);
+
+    sbxProfile = Named(new QScrollArea(tabProfiles), "sbxProfile", "Profile parameters");
+    sbxProfile->setGeometry(8, 40, 351, 370);
+    sbxProfile->setFrameShape(QFrame::StyledPanel);
+    sbxProfile->setWidgetResizable(true);
+    sbxProfile->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sbxProfile->setWidget(content);
+
+    connect(btnVideo, &QPushButton::clicked, this, [this] { ToggleGroup(btnVideo, vleVideo); });
+    connect(btnAudio, &QPushButton::clicked, this, [this] { ToggleGroup(btnAudio, vleAudio); });
+    connect(btnAdvanced, &QPushButton::clicked, this, [this] { ToggleGroup(btnAdvanced, vleAdvanced); });
+}
+
+// ---------------------------------------------------------------- lifecycle
+
+void TSettingForm::FormCreate()
+{
+    if (MainForm && MainForm->cmbProfile)
+        for (int i = 0; i < MainForm->cmbProfile->count(); ++i)
+            cmbProfile->addItem(MainForm->cmbProfile->itemText(i));
+    // Nothing is selected until "&Setting" or the user picks a profile.
+    cmbProfile->setCurrentIndex(-1);
+    LoadGeneralPreferences();
+}
+
+void TSettingForm::ShowDialog()
+{
+    if (!isVisible()) {
+        if (MainForm) {
+            const QRect owner = MainForm->frameGeometry();
+            move(owner.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+        }
+        show();
+    }
+    raise();
+    activateWindow();
+}
+
+void TSettingForm::ShowOnGeneralTab()
+{
+    ShowDialog();
+    pgcSetting->setCurrentWidget(tabGeneral);
+}
+
+void TSettingForm::ShowOnProfilesTab(int mainProfileIndex)
+{
+    ShowDialog();
+    pgcSetting->setCurrentWidget(tabProfiles);
+    cmbProfile->setCurrentIndex(mainProfileIndex >= 0 && mainProfileIndex < cmbProfile->count()
+                                    ? mainProfileIndex
+                                    : -1);
+    cmbProfileChange();
+}
+
+void TSettingForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TSettingForm::hideEvent(QHideEvent *event)
+{
+    QDialog::hideEvent(event);
+    // OK, Cancel, the close box and Escape all end here.
+    if (!event->spontaneous())
+        FormClose();
+}
+
+void TSettingForm::FormShow()
+{
+    if (!MainForm)
+        return;
+    // The dialog is a child window of the main window, so the main window's
+    // contents are disabled rather than the window itself (which would
+    // disable the dialog too).
+    if (QWidget *client = MainForm->centralWidget())
+        client->setEnabled(false);
+    edtOutputDir->setText(MainForm->edtOutputdir->text());
+}
+
+void TSettingForm::FormClose()
+{
+    if (MainForm)
+        if (QWidget *client = MainForm->centralWidget())
+            client->setEnabled(true);
+}
+
+void TSettingForm::ReportError(const QString &text)
+{
+    Platform::Instance().MessageBox(this, text, "Velvo", Platform::Icon::Error);
+}
+
+// ---------------------------------------------------------------- buttons
+
+void TSettingForm::btnOKClick()
+{
+    CommitOpenEditors();
+    MainForm->edtOutputdir->setText(edtOutputDir->text());
+    try {
+        SaveGeneralPreferences();
+        const QString path = MainForm->ProfilePath(cmbProfile->currentText());
+        if (QFileInfo(path).isFile() && !SaveEditorsToProfile(path))
+            return;
+        if (MainForm->cmbProfile->currentText() == cmbProfile->currentText())
+            MainForm->cmbProfileChange();
+    } catch (const EFileError &e) {
+        // Nothing further runs and the dialog stays open.
+        ReportError(e.message());
+        return;
+    }
+    close();
+}
+
+void TSettingForm::btnCancelClick()
+{
+    close();
+}
+
+void TSettingForm::btnDefaultClick()
+{
+    if (Platform::Instance().MessageBox(this, "Are you sure to load the default preferences?",
+                                        "Load Default", Platform::Icon::Question,
+                                        Platform::Buttons::YesNo) != Platform::Yes)
+        return;
+    try {
+        TNewInifile ini(PreferencesFile(ProgramFolder()));
+        ApplyGeneralPreferences(
+            ReadGeneralPreferences(ini, "Default", DefaultSectionDefaults(ProgramFolder())));
+        ini.SaveAndFree();
+    } catch (const EFileError &e) {
+        ReportError(e.message());
+    }
+}
+
+void TSettingForm::sbtnBrowseClick()
+{
+    QString folder;
+    if (MainForm->SelectFolder(this, "Select the output directory.", QString(), folder))
+        edtOutputDir->setText(TMainForm::WithTrailingSeparator(folder));
+}
+
+void TSettingForm::btnSaveAsClick()
+{
+    SaveProfileAs();
+}
+
+// ---------------------------------------------------------------- preferences
+
+TGeneralPreferences TSettingForm::CurrentGeneralPreferences() const
+{
+    TGeneralPreferences prefs;
+    prefs.OutputPath = edtOutputDir->text();
+    prefs.SynMode = cmbSyn->currentIndex();
+    prefs.AutoOpenDir = chkOpenDir->isChecked();
+    prefs.AutoExit = chkExit->isChecked();
+    prefs.AutoTurnOff = chkTurnoff->isChecked();
+    prefs.Overwrite = rdbOverWrite->isChecked();
+    return prefs;
+}
+
+void TSettingForm::ApplyGeneralPreferences(const TGeneralPreferences &prefs)
+{
+    edtOutputDir->setText(prefs.OutputPath);
+    // An index outside the list leaves nothing selected (-1 is saved later).
+    cmbSyn->setCurrentIndex(prefs.SynMode >= 0 && prefs.SynMode < cmbSyn->count() ? prefs.SynMode : -1);
+    chkOpenDir->setChecked(prefs.AutoOpenDir);
+    chkExit->setChecked(prefs.AutoExit);
+    chkTurnoff->setChecked(prefs.AutoTurnOff);
+    // An exclusive radio button cannot be unchecked directly: check the other.
+    if (prefs.Overwrite)
+        rdbOverWrite->setChecked(true);
+    else
+        rdbRename->setChecked(true);
+}
+
+void TSettingForm::LoadGeneralPreferences()
+{
+    const QString folder = ProgramFolder();
+    bool applied = false;
+    try {
+        TNewInifile ini(PreferencesFile(folder));
+        ApplyGeneralPreferences(ReadGeneralPreferences(ini, "Main", MainDefaults(folder)));
+        applied = true;
+        ini.SaveAndFree();
+    } catch (const EFileError &e) {
+        if (!applied)
+            ApplyGeneralPreferences(MainDefaults(folder));
+        ReportError(e.message());
+    }
+}
+
+void TSettingForm::SaveGeneralPreferences()
+{
+    TNewInifile ini(PreferencesFile(ProgramFolder()));
+    WriteGeneralPreferences(ini, CurrentGeneralPreferences());
+    ini.SaveAndFree();
+}
+
+// ---------------------------------------------------------------- profiles
+
+TValueListEditor *TSettingForm::EditorOfGroup(int group) const
+{
+    switch (group) {
+    case 1: return vleVideo;
+    case 2: return vleAudio;
+    case 3: return vleAdvanced;
+    default: return nullptr;
+    }
+}
+
+void TSettingForm::cmbProfileChange()
+{
+    const QString path = MainForm->ProfilePath(cmbProfile->currentText());
+    if (!QFileInfo(path).isFile())
+        return;
+    try {
+        LoadProfileIntoEditors(path);
+    } catch (const EFileError &e) {
+        ReportError(e.message());
+    }
+}
+
+bool TSettingForm::LoadProfileIntoEditors(const QString &profilePath)
+{
+    if (!QFileInfo(profilePath).isFile())
+        return false;
+    TNewInifile ini(profilePath);
+    TProfileContent content;
+    QString problem;
+    if (!ReadProfileContent(ini, content, problem)) {
+        // Refused whole: the editors keep what they showed and the file is
+        // left as it is.
+        ReportError(QStringLiteral("The profile \"%1\" cannot be loaded. %2").arg(profilePath, problem));
+        return false;
+    }
+    for (TValueListEditor *vle : {vleVideo, vleAudio, vleAdvanced})
+        vle->ClearRows();
+    for (const TProfileParameter &p : content.Parameters) {
+        TValueListEditor *vle = EditorOfGroup(p.Group);
+        const int row = vle->AppendRow(p.Name, QString());
+        vle->SetReadOnly(row, p.ReadOnly);
+        if (p.IsList) {
+            const QStringList items = CommaItems(p.Caption);
+            vle->SetEditStyle(row, TValueListEditor::esPickList);
+            vle->SetPickList(row, items);
+            vle->SetValue(row, items.value(p.Index));
+            vle->SetReadOnly(row, true);
+        } else {
+            vle->SetValue(row, p.Caption);
+        }
+    }
+    for (TValueListEditor *vle : {vleVideo, vleAudio, vleAdvanced})
+        vle->setFixedHeight(vle->RowCount() * 18);
+    ini.SaveAndFree();
+    return true;
+}
+
+void TSettingForm::CommitOpenEditors()
+{
+    for (TValueListEditor *vle : {vleVideo, vleAudio, vleAdvanced})
+        if (QWidget *editor = vle->indexWidget(vle->currentIndex()))
+            QMetaObject::invokeMethod(vle, "commitData", Qt::DirectConnection, Q_ARG(QWidget *, editor));
+}
+
+bool TSettingForm::ApplyEditors(TNewInifile &ini, const QString &path)
+{
+    const auto lookup = [this](int group, const QString &name) {
+        TShownValue shown;
+        if (TValueListEditor *vle = EditorOfGroup(group)) {
+            const int row = vle->FindRow(name);
+            if (row >= 0) {
+                shown.Found = true;
+                shown.Text = vle->Value(row);
+                shown.PickList = vle->PickList(row);
+            }
+        }
+        return shown;
+    };
+    QString problem;
+    if (ApplyShownValues(ini, lookup, problem))
+        return true;
+    ReportError(QStringLiteral("Profile \"%1\": %2").arg(QFileInfo(path).completeBaseName(), problem));
+    return false;
+}
+
+bool TSettingForm::SaveEditorsToProfile(const QString &path)
+{
+    TNewInifile ini(path);
+    if (!ApplyEditors(ini, path))
+        return false;
+    ini.SaveAndFree();
+    return true;
+}
+
+void TSettingForm::SaveProfileAs()
+{
+    const QString target = Platform::Instance().SaveFile(this, "Profiles (*.vpf)|*.vpf", ".vpf");
+    if (target.isEmpty())
+        return;
+    const QString source = MainForm->ProfilePath(cmbProfile->currentText());
+    if (!QFileInfo(source).isFile())
+        return;
+    CommitOpenEditors();
+    try {
+        // Copying a file onto itself would destroy it; the edits go straight in.
+        if (SameFile(source, target)) {
+            SaveEditorsToProfile(source);
+            return;
+        }
+        // Checked before anything is copied, so a refused value leaves no
+        // unedited copy behind.
+        {
+            TNewInifile probe(source);
+            if (!ApplyEditors(probe, source))
+                return;
+        }
+        QString error;
+        if (!CopyProfileFile(source, target, error)) {
+            ReportError(QStringLiteral("Cannot copy the profile to \"%1\". %2\nThe profile was not saved.")
+                            .arg(target, error));
+            return;
+        }
+        SaveEditorsToProfile(target);
+    } catch (const EFileError &e) {
+        ReportError(e.message());
+    }
+}
+
+void TSettingForm::ToggleGroup(QPushButton *button, TValueListEditor *editor)
+{
+    if (button->text() == "+") {
+        editor->setFixedHeight(editor->RowsHeight(1));
+        button->setText("-");
+    } else {
+        editor->setFixedHeight(1);
+        button->setText("+");
+    }
+}
+
+void TSettingForm::RepaintEditors()
+{
+    for (TValueListEditor *vle : {vleVideo, vleAudio, vleAdvanced})
+        vle->viewport()->update();
+}

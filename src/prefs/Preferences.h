@@ -1,0 +1,38 @@
+#pragma once
+// The general settings as Preferences.ini keeps them. The live values are the
+// settings dialog's controls; this is only the file side, without widgets.
+
+#include <QString>
+
+class TNewInifile;
+
+struct TGeneralPreferences {
+    QString OutputPath;
+    int SynMode = 0;
+    bool AutoOpenDir = true;
+    bool AutoExit = false;
+    bool AutoTurnOff = false;
+    bool Overwrite = true;
+};
+
+// ProgramDir + "Preferences.ini".
+QString PreferencesFile(const QString &programDir);
+
+// The built-in values: [Main] opens the output folder after a batch by
+// default, [Default] ("Load Default") does not.
+TGeneralPreferences MainDefaults(const QString &programDir);
+TGeneralPreferences DefaultSectionDefaults(const QString &programDir);
+
+// Reads "Output Path", "Syn Mode", "Auto Open Dir", "Auto Exit",
+// "Auto Turn Off" and "Overwrite" from section, each falling back to defaults.
+TGeneralPreferences ReadGeneralPreferences(const TNewInifile &ini, const QString &section,
+                                           const TGeneralPreferences &defaults);
+
+// Writes the same six keys into [Main], in the same order. A key that is
+// missing goes directly under the header, so a fresh section lists them the
+// other way round.
+void WriteGeneralPreferences(TNewInifile &ini, const TGeneralPreferences &prefs);
+
+// What the main window's close writes: "Profile" first, then the six keys
+// (with the main window's output folder as "Output Path").
+void WriteMainPreferences(TNewInifile &ini, int profileIndex, const TGeneralPreferences &prefs);
