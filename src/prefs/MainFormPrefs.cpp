@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSignalBlocker>
 
 void TMainForm::LoadMainPreferences()
 {
@@ -30,7 +31,12 @@ void TMainForm::LoadMainPreferences()
     if (cmbProfile->count() == 0)
         return;
     // A position outside the list selects nothing; -1 is saved at close.
-    cmbProfile->setCurrentIndex(profileIndex >= 0 && profileIndex < cmbProfile->count() ? profileIndex : -1);
+    // The change handler runs once, below, as for a choice of the user.
+    {
+        const QSignalBlocker block(cmbProfile);
+        cmbProfile->setCurrentIndex(profileIndex >= 0 && profileIndex < cmbProfile->count() ? profileIndex
+                                                                                            : -1);
+    }
     try {
         cmbProfileChange();
     } catch (const EFileError &e) {

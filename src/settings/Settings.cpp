@@ -4,8 +4,10 @@
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
 #include "ini/NewInifiles.h"
+#include "profiles/ProfileEditors.h"
 #include "profiles/ValueListEditor.h"
 #include "settings/ProfileSaving.h"
+#include "tasks/ItemData.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -38,14 +40,6 @@ template <typename T> T *Named(T *widget, const char *name, const QString &acces
 QString ProgramFolder()
 {
     return MainForm ? MainForm->ProgramDir : TMainForm::WithTrailingSeparator(ApplicationFolder());
-}
-
-// Every item ends with a comma; whatever follows the last comma is dropped.
-QStringList CommaItems(const QString &text)
-{
-    QStringList items = text.split(QLatin1Char(','));
-    items.removeLast();
-    return items;
 }
 
 } // namespace
@@ -434,35 +428,12 @@ bool TSettingForm::LoadProfileIntoEditors(const QString &profilePath)
 {
     if (!QFileInfo(profilePath).isFile())
         return false;
-    TNewInifile ini(profilePath);
-    TProfileContent content;
     QString problem;
-    if (!ReadProfileContent(ini, content, problem)) {
-        // Refused whole: the editors keep what they showed and the file is
-        // left as it is.
-        ReportError(QStringLiteral("The profile \"%1\" cannot be loaded. %2").arg(profilePath, problem));
-        return false;
-    }
-    for (TValueListEditor *vle : {vleVideo, vleAudio, vleAdvanced})
-        vle->ClearRows();
-    for (const TProfileParameter &p : content.Parameters) {
-        TValueListEditor *vle = EditorOfGroup(p.Group);
-        const int row = vle->AppendRow(p.Name, QString());
-        vle->SetReadOnly(row, p.ReadOnly);
-        if (p.IsList) {
-            const QStringList items = CommaItems(p.Caption);
-            vle->SetEditStyle(row, TValueListEditor::esPickList);
-            vle->SetPickList(row, items);
-            vle->SetValue(row, items.value(p.Index));
-            vle->SetReadOnly(row, true);
-        } else {
-            vle->SetValue(row, p.Caption);
-        }
-    }
-    for (TValueListEditor *vle : {vleVideo, vleAudio, vleAdvanced})
-        vle->setFixedHeight(vle->RowCount() * 18);
-    ini.SaveAndFree();
-    return true;
+    // The dialog leaves the main window's output extension alone.
+    if (LoadProfileIntoGroupEditors(profilePath, vleVideo, vleAudio, vleAdvanced, nullptr, &problem))
+        return true;
+    ReportProfileProblem(this, problem);
+    return false;
 }
 
 void TSettingForm::CommitOpenEditors()
@@ -487,9 +458,9 @@ bool TSettingForm::ApplyEditors(TNewInifile &ini, const QString &path)
         return shown;
     };
     QString problem;
-    if (ApplyShownValues(ini, lookup, problem))
+    if (ApplyShownValues(ini, RemoveExtension(QFileInfo(path).fileName()), lookup, problem))
         return true;
-    ReportError(QStringLiteral("Profile \"%1\": %2").arg(QFileInfo(path).completeBaseName(), problem));
+    ReportError(problem);
     return false;
 }
 
