@@ -1,0 +1,67 @@
+#include "conversion/OutputNaming.h"
+
+#include "common/TimeText.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+namespace {
+
+// A numbered name that stays taken this often is given up on.
+constexpr int MaxRenumbering = 1000;
+
+} // namespace
+
+bool SameFileOnDisk(const QString &a, const QString &b)
+{
+    if (a == b)
+        return true;
+    struct stat sa {};
+    struct stat sb {};
+    if (::stat(QFile::encodeName(a).constData(), &sa) != 0
+        || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool IsAnyFileOf(const QString &path, const QStringList &inputs)
+{
+    for (const QString &input : inputs)
+        if (SameFileOnDisk(path, input))
+            return true;
+    return false;
+}
+
+QString OutputPathFor(const TOutputRequest &request)
+{
+    const QString plain = request.folder + request.outputName + request.currentExt;
+    const bool exists = QFileInfo::exists(plain);
+    if (!(exists && request.renameExisting) && !IsAnyFileOf(plain, request.runInputs))
+        return plain; // an existing file is overwritten (the encoder gets -y)
+
+    // An item named before any profile loaded has no extension of its own.
+    const QString ext = request.itemExt.isEmpty() ? request.currentExt : request.itemExt;
+    const QString suffix = QLatin1Char('_') + QString::number(request.position);
+    QString base = request.folder + request.outputName + suffix;
+    for (int tries = 0; tries < MaxRenumbering; ++tries) {
+        const QString candidate = base + ext;
+        const bool taken = (request.renameExisting && QFileInfo::exists(candidate))
+            || IsAnyFileOf(candidate, request.runInputs);
+        if (!taken)
+            return candidate;
+        base += suffix;
+    }
+    return QString();
+}
+
+QString ItemArguments(const QString &argumentText, const ltvItemData &item)
+{
+    QString arguments = argumentText;
+    if (item.ClipStartSec != item.SourceStartSec)
+        arguments += QStringLiteral(" -ss ") + item.ClipStart;
+    if (item.ClipLengthSec != item.LengthSec)
+        arguments += QStringLiteral(" -t ") + QString::number(RoundHalfEven(item.ClipLengthSec));
+    return arguments;
+}

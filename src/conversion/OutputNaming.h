@@ -1,0 +1,40 @@
+#pragma once
+// Where a converted item goes and which of its own switches it adds: the
+// output path with its renaming rule, and the " -ss " / " -t " pieces.
+
+#include "tasks/ItemData.h"
+
+#include <QString>
+#include <QStringList>
+
+// Whether two paths name the same file: the same text, or both existing and
+// the same file on disk (another spelling, a symbolic or a hard link).
+bool SameFileOnDisk(const QString &a, const QString &b);
+
+// Whether path is the same file as any of inputs.
+bool IsAnyFileOf(const QString &path, const QStringList &inputs);
+
+struct TOutputRequest {
+    QString folder;           // output folder, ending with "/"
+    QString outputName;       // the item's OutputName
+    QString itemExt;          // the item's own OutputExt (may be empty)
+    QString currentExt;       // the profile's CurrentOutputExt
+    int position = 1;         // the item's 1-based position in the list
+    bool renameExisting = false; // "Not overwrite" chosen
+    QStringList runInputs;    // every input file of the run
+};
+
+// The output path of one item. The plain name is folder + name + current
+// extension. It is renamed to name + "_" + position + extension (the item's
+// own, or the current one when the item has none) when it exists and
+// renaming is chosen, or when it is an input of the run. In rename mode a
+// numbered name that exists is numbered again (clip_2_2.mp4, ...) until it
+// is free; in either mode a numbered name that is an input is numbered again.
+// Empty when no free name was found: the item must not be converted.
+QString OutputPathFor(const TOutputRequest &request);
+
+// The argument text of one item: the profile's text, then " -ss " + the
+// stored ClipStart when the clip starts elsewhere than the file, then " -t "
+// + the clip seconds rounded (ties to even) when the clip is shorter or
+// longer than the file.
+QString ItemArguments(const QString &argumentText, const ltvItemData &item);

@@ -1,0 +1,177 @@
+#include "conversion/Progress.h"
+
+#include "common/TimeText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+enum class NumberKind { NotANumber, Number, OutOfRange };
+
+NumberKind ReadDecimal(const QString &text, double &value)
+{
+    const QByteArray bytes = text.toLatin1();
+    if (bytes.size() != text.size() || bytes.isEmpty())
+        return NumberKind::NotANumber;
+    int i = 0;
+    const int n = bytes.size();
+    if (bytes[i] == '+' || bytes[i] == '-')
+        ++i;
+    int digits = 0;
+    while (i < n && bytes[i] >= '0' && bytes[i] <= '9') {
+        ++i;
+        ++digits;
+    }
+    if (i < n && bytes[i] == '.') {
+        ++i;
+        while (i < n && bytes[i] >= '0' && bytes[i] <= '9') {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return NumberKind::NotANumber;
+    if (i < n && (bytes[i] == 'e' || bytes[i] == 'E')) {
+        ++i;
+        if (i < n && (bytes[i] == '+' || bytes[i] == '-'))
+            ++i;
+        int expDigits = 0;
+        while (i < n && bytes[i] >= '0' && bytes[i] <= '9') {
+            ++i;
+            ++expDigits;
+        }
+        if (expDigits == 0)
+            return NumberKind::NotANumber;
+    }
+    if (i != n)
+        return NumberKind::NotANumber;
+    // QByteArray::toDouble always reads "." as the decimal point.
+    bool ok = false;
+    const double v = bytes.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return NumberKind::OutOfRange;
+    value = v;
+    return NumberKind::Number;
+}
+
+} // namespace
+
+QString ChunkText(const QByteArray &bytes)
+{
+    const int zero = bytes.indexOf('\0');
+    // Byte for byte: only ASCII markers and numbers are looked for.
+    return QString::fromLatin1(zero < 0 ? bytes : bytes.left(zero));
+}
+
+QString ProgressValueText(const QString &chunk)
+{
+    // p is the 1-based position of "time" (0 when absent); the rest starts at
+    // character p + 5, past the four letters and the "=" after them.
+    const int p = chunk.indexOf(QLatin1String("time")) + 1;
+    const QString rest = chunk.mid(p + 4);
+    const int blank = rest.indexOf(QLatin1Char(' '));
+    return blank < 0 ? QString() : rest.left(blank);
+}
+
+bool ParseDecimal(const QString &text, double &value)
+{
+    return ReadDecimal(text, value) == NumberKind::Number;
+}
+
+bool BarPosition(double part, double whole, int &position)
+{
+    const double quotient = part / whole * 100.0;
+    if (!std::isfinite(quotient) || std::fabs(quotient) >= 9223372036854775807.0)
+        return false;
+    const qint64 rounded = RoundHalfEven(quotient);
+    position = int(std::clamp<qint64>(rounded, 0, 100));
+    return true;
+}
+
+TChunkProgress ExamineChunk(const QString &chunk, double &currentTime, double clipSeconds,
+                            double doneSeconds, double totalSeconds)
+{
+    TChunkProgress result;
+    double value = 0;
+    switch (ReadDecimal(ProgressValueText(chunk), value)) {
+    case NumberKind::Number:
+        if (value > currentTime)
+            currentTime = value;
+        break;
+    case NumberKind::OutOfRange:
+        return result; // a value that cannot be held ends the examination
+    case NumberKind::NotANumber:
+        break; // no usable value: the bars are still recomputed
+    }
+    if (clipSeconds != 0) {
+        if (!BarPosition(currentTime, clipSeconds, result.current))
+            return result;
+        result.setCurrent = true;
+    }
+    if (totalSeconds != 0) {
+        if (!BarPosition(doneSeconds + currentTime, totalSeconds, result.total))
+            return result;
+        result.setTotal = true;
+    }
+    result.setLabels = true;
+    return result;
+}
+
+int RemainingSecondsAt(int elapsedSeconds, int totalPosition, int previous)
+{
+    if (totalPosition == 0)
+        return previous;
+    const double elapsed = elapsedSeconds;
+    const qint64 remaining = RoundHalfEven(elapsed / (totalPosition / 100.0) - elapsed);
+    return int(std::clamp<qint64>(remaining, std::numeric_limits<int>::min(),
+                                  std::numeric_limits<int>::max()));
+}
+
+void TMessageTail::Add(const QByteArray &bytes)
+{
+    // A line that never ends is cut into pieces of this size.
+    constexpr int MaxPending = 4096;
+    for (const char c : bytes) {
+        if (c == '\n' || c == '\r') {
+            Keep(m_pending);
+            m_pending.clear();
+        } else {
+            m_pending.append(c);
+            if (m_pending.size() >= MaxPending) {
+                Keep(m_pending);
+                m_pending.clear();
+            }
+        }
+    }
+}
+
+void TMessageTail::Clear()
+{
+    m_lines.clear();
+    m_pending.clear();
+}
+
+QStringList TMessageTail::Lines() const
+{
+    QList<QByteArray> lines = m_lines;
+    if (!m_pending.trimmed().isEmpty()) {
+        lines.append(m_pending);
+        if (lines.size() > m_maxLines)
+            lines.removeFirst();
+    }
+    QStringList result;
+    for (const QByteArray &line : lines)
+        result.append(QString::fromUtf8(line).trimmed());
+    return result;
+}
+
+void TMessageTail::Keep(const QByteArray &line)
+{
+    if (line.trimmed().isEmpty())
+        return;
+    m_lines.append(line);
+    while (m_lines.size() > m_maxLines)
+        m_lines.removeFirst();
+}
