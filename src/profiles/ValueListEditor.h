@@ -8,6 +8,8 @@
 #include <QTableWidget>
 #include <functional>
 
+class TValueListDelegate;
+
 class TValueListEditor : public QTableWidget {
     Q_OBJECT
 public:
@@ -45,6 +47,11 @@ public:
     // returns false the press opens no cell and ends any editing.
     void SetMousePressGuard(std::function<bool()> guard) { m_guard = std::move(guard); }
 
+    // True while the grid or its open cell editor holds the input focus.
+    bool HasFocusWithin() const;
+    // Typing never jumps between rows.
+    void keyboardSearch(const QString &) override {}
+
 signals:
     // Any change of a value, by the user or by code.
     void ContentChanged();
@@ -62,8 +69,20 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    // Keeps the current cell in the value column.
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
 
 private:
+    bool AcceptPress();
+    void PressCell(const QModelIndex &index, Qt::MouseButton button);
+    void StoreValue(int row, const QString &value, bool byUser);
+    void CycleValue(int row);
+    void CloseOpenEditor();
+    void UpdateRowFlags(int row);
+    void FitValueColumn();
+    bool NearBoundary(int x) const;
+
+    TValueListDelegate *m_delegate = nullptr;
     std::function<bool()> m_guard;
     int m_dragStartX = -1;
     int m_dragStartWidth = 0;
