@@ -34,7 +34,9 @@ public:
 
     // Writes the whole text back (atomically: a temporary file renamed over
     // the old one) and releases the lines. Throws EFileError when the file
-    // cannot be written; the file on disk then stays as it was.
+    // cannot be written; the file on disk then stays as it was and the lines
+    // are kept, so a later call may try again. After a successful save
+    // further calls do nothing.
     void SaveAndFree();
 
     const QString &FileName() const { return m_fileName; }
@@ -44,6 +46,9 @@ public:
     QByteArray GetSectionText(const QString &section) const;
     int FindSection(const QString &section) const;
     int FindKey(const QString &section, const QString &key) const;
+    // The value of the first section line that holds key + "=", or def.
+    static QString FindValue(const QString &key, const QList<QByteArray> &sectionLines,
+                             const QString &def);
 
 private:
     QByteArray WholeText() const;
@@ -51,6 +56,7 @@ private:
 
     QString m_fileName;
     QList<QByteArray> m_lines;
+    bool m_freed = false; // saved by SaveAndFree; later saves do nothing
 };
 
 // Integer text as the INI and time parsers accept it: leading blanks, an

@@ -1,0 +1,302 @@
+#include "ini/NewInifiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+
+#include <cmath>
+#include <limits>
+
+EFileError::EFileError(const QString &message)
+    : std::runtime_error(message.toUtf8().toStdString())
+{
+}
+
+QString EFileError::message() const
+{
+    return QString::fromUtf8(what());
+}
+
+namespace {
+
+// Only A-Z fold; every other byte (UTF-8 or ANSI high bytes included) stays.
+QByteArray Fold(QByteArray text)
+{
+    for (char &c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return text;
+}
+
+QByteArray Bytes(const QString &text)
+{
+    return text.toUtf8();
+}
+
+// Lines end at CR LF, a lone CR or a lone LF; a NUL byte ends the text. A last
+// line without terminator counts only when it is not empty.
+QList<QByteArray> SplitLines(const QByteArray &text)
+{
+    QList<QByteArray> lines;
+    const char *p = text.constData();
+    const char *end = p + text.size();
+    while (p < end && *p != '\0') {
+        const char *start = p;
+        while (p < end && *p != '\0' && *p != '\r' && *p != '\n')
+            ++p;
+        lines.append(QByteArray(start, int(p - start)));
+        if (p < end && *p == '\r')
+            ++p;
+        if (p < end && *p == '\n')
+            ++p;
+    }
+    return lines;
+}
+
+QByteArray SectionHeader(const QString &section)
+{
+    return Fold(Bytes(QLatin1Char('[') + section + QLatin1Char(']')));
+}
+
+QByteArray KeyMarker(const QString &key)
+{
+    return Fold(Bytes(key + QLatin1Char('=')));
+}
+
+// Index of the first entry whose folded form contains marker, or -1; pos gets
+// the marker's position in that entry.
+int FindEntry(const QList<QByteArray> &entries, const QByteArray &marker, int *pos = nullptr)
+{
+    for (int i = 0; i < entries.size(); ++i) {
+        const int at = Fold(entries.at(i)).indexOf(marker);
+        if (at >= 0) {
+            if (pos)
+                *pos = at;
+            return i;
+        }
+    }
+    return -1;
+}
+
+// A decimal number in the user's locale: no group separators, nothing that
+// is not finite.
+bool ParseLocaleDouble(const QString &text, double &value)
+{
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double v = locale.toDouble(text, &ok);
+    if (!ok || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
+
+} // namespace
+
+bool ParseInt32(const QString &text, qint32 &value)
+{
+    int i = 0;
+    const int n = text.size();
+    while (i < n && text.at(i) == QLatin1Char(' '))
+        ++i;
+    bool negative = false;
+    if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
+        negative = text.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    int base = 10;
+    if (i < n && text.at(i) == QLatin1Char('$')) {
+        base = 16;
+        ++i;
+    } else if (i < n && (text.at(i) == QLatin1Char('x') || text.at(i) == QLatin1Char('X'))) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < n && text.at(i) == QLatin1Char('0')
+               && (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X'))) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= n)
+        return false;
+    // The magnitude may reach 2^31 only for a negative value.
+    const qint64 limit = negative ? qint64(1) << 31 : (qint64(1) << 31) - 1;
+    qint64 magnitude = 0;
+    for (; i < n; ++i) {
+        const char16_t c = text.at(i).unicode();
+        int digit;
+        if (c >= u'0' && c <= u'9')
+            digit = c - u'0';
+        else if (base == 16 && c >= u'a' && c <= u'f')
+            digit = c - u'a' + 10;
+        else if (base == 16 && c >= u'A' && c <= u'F')
+            digit = c - u'A' + 10;
+        else
+            return false;
+        magnitude = magnitude * base + digit;
+        if (magnitude > limit)
+            return false;
+    }
+    value = qint32(negative ? -magnitude : magnitude);
+    return true;
+}
+
+TNewInifile::TNewInifile(const QString &fileName)
+    : m_fileName(fileName)
+{
+    QFileInfo info(fileName);
+    if (!info.exists())
+        return;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
+    const QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
+    m_lines = SplitLines(text);
+}
+
+QByteArray TNewInifile::WholeText() const
+{
+    QByteArray text;
+    qsizetype size = 0;
+    for (const QByteArray &line : m_lines)
+        size += line.size() + 2;
+    text.reserve(size);
+    for (const QByteArray &line : m_lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+QByteArray TNewInifile::GetSectionText(const QString &section) const
+{
+    const QByteArray text = WholeText();
+    const QByteArray header = SectionHeader(section);
+    const int at = Fold(text).indexOf(header);
+    if (at < 0)
+        return QByteArray();
+    QByteArray part = text.mid(at + header.size());
+    const int bracket = part.indexOf('[');
+    if (bracket >= 0)
+        part.truncate(bracket);
+    return part;
+}
+
+QList<QByteArray> TNewInifile::SectionLines(const QString &section) const
+{
+    return SplitLines(GetSectionText(section));
+}
+
+QString TNewInifile::FindValue(const QString &key, const QList<QByteArray> &sectionLines,
+                               const QString &def)
+{
+    const QByteArray marker = KeyMarker(key);
+    int pos = 0;
+    const int entry = FindEntry(sectionLines, marker, &pos);
+    if (entry < 0)
+        return def;
+    return QString::fromUtf8(sectionLines.at(entry).mid(pos + marker.size()));
+}
+
+int TNewInifile::FindSection(const QString &section) const
+{
+    return FindEntry(m_lines, SectionHeader(section));
+}
+
+int TNewInifile::FindKey(const QString &section, const QString &key) const
+{
+    return FindEntry(SectionLines(section), KeyMarker(key));
+}
+
+QString TNewInifile::ReadString(const QString &section, const QString &key, const QString &def) const
+{
+    return FindValue(key, SectionLines(section), def);
+}
+
+qint32 TNewInifile::ReadInteger(const QString &section, const QString &key, qint32 def) const
+{
+    qint32 value = 0;
+    if (ParseInt32(ReadString(section, key, QString::number(def)), value))
+        return value;
+    return def;
+}
+
+bool TNewInifile::ReadBool(const QString &section, const QString &key, bool def) const
+{
+    const QString text = ReadString(section, key, def ? QStringLiteral("-1") : QStringLiteral("0"));
+    qint32 number = 0;
+    if (ParseInt32(text, number))
+        return number != 0;
+    double real = 0;
+    if (ParseLocaleDouble(text, real))
+        return real != 0;
+    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+        return false;
+    return def;
+}
+
+double TNewInifile::ReadFloat(const QString &section, const QString &key, double def) const
+{
+    // The default goes back unformatted so that it keeps every digit.
+    const QList<QByteArray> lines = SectionLines(section);
+    if (FindEntry(lines, KeyMarker(key)) < 0)
+        return def;
+    double value = 0;
+    if (ParseLocaleDouble(FindValue(key, lines, QString()), value))
+        return value;
+    return def;
+}
+
+void TNewInifile::WriteString(const QString &section, const QString &key, const QString &value)
+{
+    const int h = FindSection(section);
+    const int k = h < 0 ? -1 : FindKey(section, key);
+    const QByteArray line = Bytes(key) + '=' + Bytes(value);
+    if (h < 0) {
+        m_lines.append(Bytes(QLatin1Char('[') + section + QLatin1Char(']')));
+        m_lines.append(line);
+    } else if (k < 0) {
+        m_lines.insert(h + 1, line);
+    } else if (k == 0) {
+        // The key stands on the header line behind "]" (a hand-edited file).
+        // Replacing that whole line would drop the section header, so only
+        // the text behind the header is replaced.
+        const QByteArray header = SectionHeader(section);
+        const int at = Fold(m_lines.at(h)).indexOf(header);
+        m_lines[h] = m_lines.at(h).left(at + header.size()) + line;
+    } else {
+        m_lines[h + k] = line;
+    }
+}
+
+void TNewInifile::WriteInteger(const QString &section, const QString &key, qint32 value)
+{
+    WriteString(section, key, QString::number(value));
+}
+
+void TNewInifile::WriteBool(const QString &section, const QString &key, bool value)
+{
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void TNewInifile::SaveAndFree()
+{
+    if (m_freed)
+        return;
+    // Written beside the old file and renamed over it: a failed or interrupted
+    // save leaves the old text whole.
+    QSaveFile file(m_fileName);
+    const QByteArray text = WholeText();
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(m_fileName, reason));
+    }
+    m_lines.clear();
+    m_freed = true;
+}
