@@ -1,1 +1,141 @@
 #include "common/TimeText.h"
+
+#include "ini/NewInifiles.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+qint64 RoundHalfEven(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    // Beyond the 64-bit range the nearest representable value is taken.
+    if (value >= 9223372036854775807.0)
+        return std::numeric_limits<qint64>::max();
+    if (value <= -9223372036854775808.0)
+        return std::numeric_limits<qint64>::min();
+    return qint64(std::nearbyint(value));
+}
+
+namespace {
+
+qint64 TruncateToInt64(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= 9223372036854775807.0)
+        return std::numeric_limits<qint64>::max();
+    if (value <= -9223372036854775808.0)
+        return std::numeric_limits<qint64>::min();
+    return qint64(value);
+}
+
+QString TwoDigits(qint64 value)
+{
+    return QString::number(value).rightJustified(2, QLatin1Char('0'));
+}
+
+// A decimal number with "." as the decimal point in any locale: blanks around
+// it, an optional sign, digits with an optional fraction, an optional
+// exponent. Values that do not fit a double fail.
+bool ParseDotDouble(const QString &text, double &value)
+{
+    const QByteArray bytes = text.toLatin1();
+    if (text.size() != bytes.size())
+        return false;
+    int i = 0;
+    const int n = bytes.size();
+    while (i < n && bytes[i] == ' ')
+        ++i;
+    const int start = i;
+    if (i < n && (bytes[i] == '+' || bytes[i] == '-'))
+        ++i;
+    int digits = 0;
+    while (i < n && bytes[i] >= '0' && bytes[i] <= '9') {
+        ++i;
+        ++digits;
+    }
+    if (i < n && bytes[i] == '.') {
+        ++i;
+        while (i < n && bytes[i] >= '0' && bytes[i] <= '9') {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return false;
+    if (i < n && (bytes[i] == 'e' || bytes[i] == 'E')) {
+        ++i;
+        if (i < n && (bytes[i] == '+' || bytes[i] == '-'))
+            ++i;
+        int expDigits = 0;
+        while (i < n && bytes[i] >= '0' && bytes[i] <= '9') {
+            ++i;
+            ++expDigits;
+        }
+        if (expDigits == 0)
+            return false;
+    }
+    const int stop = i;
+    while (i < n && bytes[i] == ' ')
+        ++i;
+    if (i != n)
+        return false;
+    // QByteArray::toDouble reads "." as the decimal point whatever the locale.
+    bool ok = false;
+    const double v = bytes.mid(start, stop - start).toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
+
+} // namespace
+
+QString SecondsToTimeText(double seconds)
+{
+    qint64 w = TruncateToInt64(seconds);
+    qint64 h = w / 3600;
+    qint64 m = (w - 3600 * h) / 60;
+    qint64 s = w - 3600 * h - 60 * m;
+    qint64 t = RoundHalfEven((seconds - 3600.0 * double(h) - 60.0 * double(m) - double(s)) * 10.0);
+    if ((t >= 10 && w < std::numeric_limits<qint64>::max())
+        || (t <= -10 && w > std::numeric_limits<qint64>::min())) {
+        // A fraction of .95 or more rounds up to the next whole second; the
+        // text then reads back as the value rounded to tenths.
+        w += t > 0 ? 1 : -1;
+        h = w / 3600;
+        m = (w - 3600 * h) / 60;
+        s = w - 3600 * h - 60 * m;
+        t = 0;
+    }
+    QString text = TwoDigits(h) + QLatin1Char(':') + TwoDigits(m) + QLatin1Char(':') + TwoDigits(s);
+    if (t != 0)
+        text += QLatin1Char('.') + QString::number(t);
+    return text;
+}
+
+double TimeTextToSeconds(const QString &text)
+{
+    const int firstColon = text.indexOf(QLatin1Char(':'));
+    if (firstColon < 0)
+        return -1;
+    const QString hText = text.left(firstColon);
+    const QString rest = text.mid(firstColon + 1);
+    const int secondColon = rest.indexOf(QLatin1Char(':'));
+    if (secondColon < 0)
+        return -1;
+    const QString mText = rest.left(secondColon);
+    const QString sText = rest.mid(secondColon + 1);
+
+    qint32 hours = 0;
+    qint32 minutes = 0;
+    double secs = 0;
+    if (!ParseInt32(hText, hours) || !ParseInt32(mText, minutes))
+        return -1;
+    if (sText.startsWith(QLatin1Char('.')) || !ParseDotDouble(sText, secs))
+        return -1;
+    // Summed in 64 bits: large hour counts must not wrap around.
+    return double(3600 * qint64(hours) + 60 * qint64(minutes)) + secs;
+}
