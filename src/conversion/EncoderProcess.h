@@ -4,6 +4,7 @@
 // pieces of at most 4095 bytes. Everything runs on the GUI thread.
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -43,7 +44,12 @@ public:
     // window repaints and a Stop click is taken within 100 ms).
     // Without keepAlive the call blocks (the probe); timeoutMs < 0 waits
     // forever, otherwise the encoder is killed when no end came in time and
-    // TimedOut() reports it.
+    // TimedOut() reports it. The time limit counts from Start, so a caller
+    // that reads in a loop with the same timeoutMs limits the whole run.
+    // False comes only once the process has ended (and been reaped) and all
+    // of its output was handed out, so the exit state below is then known.
+    // Window events are handled only while nothing is buffered; a caller
+    // that reads steadily flowing output handles them between calls.
     bool ReadChunk(QByteArray &chunk, bool keepAlive, int timeoutMs = -1);
 
     // Ends the latest encoder and everything it started (its process group).
@@ -51,14 +57,21 @@ public:
     void KillEncoder();
 
     bool Running() const;
+    // Pid of the latest started encoder, kept after it ended; 0 before.
+    qint64 ProcessId() const { return m_startedPid; }
     bool TimedOut() const { return m_timedOut; }
     // After the output ended: whether the encoder exited normally with 0.
     bool ExitedNormally() const;
-    int ExitCode() const;
+    int ExitCode() const; // -1 unless it exited normally
     bool Killed() const; // ended by a signal (crash or kill)
 
 private:
+    bool Ended() const; // started, and ended since
+
     QProcess *m_process = nullptr;
-    qint64 m_pid = 0;
+    qint64 m_pid = 0; // also the id of its process group; 0 once killed
+    qint64 m_startedPid = 0;
+    bool m_started = false;
     bool m_timedOut = false;
+    QElapsedTimer m_clock; // since Start
 };

@@ -1,0 +1,250 @@
+// fakeenc: a stand-in for the encoder in tests. Copied beside the program as
+// vxenc.dll, it logs its arguments to <binary>.args (one line per run, the
+// arguments joined by the byte 0x1F) and then follows <binary>.script:
+//
+//   [measure]      the lines below run when the arguments are exactly -i <file>
+//   [convert]      the lines below run otherwise
+//   out <text>     text to stdout; escapes \n \r \t \\, $IN (input) and $OUT (last argument)
+//   err <text>     the same on stderr
+//   raw <n> <c>    n bytes of the character c to stdout
+//   sleep <ms>
+//   exit <code>
+//   crash          dies by SIGSEGV
+//   child          starts a process that sleeps until killed; its pid goes to <binary>.child
+//   hang           sleeps until killed
+//
+// Lines before the first section header run in both modes. Without a script
+// a measure prints a small report and a conversion a few progress lines.
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/types.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string g_self;
+std::string g_in;
+std::string g_out;
+
+std::string SelfPath(const char *argv0)
+{
+    char buffer[4096];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n > 0)
+        return std::string(buffer, size_t(n));
+    return argv0;
+}
+
+void WriteAll(int fd, const std::string &text)
+{
+    const char *p = text.data();
+    size_t left = text.size();
+    while (left > 0) {
+        const ssize_t n = write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        p += n;
+        left -= size_t(n);
+    }
+}
+
+void AppendFile(const std::string &path, const std::string &text)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    WriteAll(fd, text);
+    close(fd);
+}
+
+void WriteFile(const std::string &path, const std::string &text)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    WriteAll(fd, text);
+    close(fd);
+}
+
+bool ReadFile(const std::string &path, std::string &text)
+{
+    FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, n);
+    std::fclose(f);
+    return true;
+}
+
+std::string Expand(const std::string &text)
+{
+    std::string result;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\' && i + 1 < text.size()) {
+            const char e = text[++i];
+            switch (e) {
+            case 'n': result += '\n'; break;
+            case 'r': result += '\r'; break;
+            case 't': result += '\t'; break;
+            case '\\': result += '\\'; break;
+            default: result += '\\'; result += e; break;
+            }
+        } else if (text.compare(i, 3, "$IN") == 0) {
+            result += g_in;
+            i += 2;
+        } else if (text.compare(i, 4, "$OUT") == 0) {
+            result += g_out;
+            i += 3;
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+void SleepMs(long ms)
+{
+    timespec ts{ms / 1000, (ms % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+[[noreturn]] void Hang()
+{
+    for (;;)
+        pause();
+}
+
+void StartChild()
+{
+    const pid_t pid = fork();
+    if (pid == 0)
+        Hang(); // stays in the group and keeps the output pipe open
+    if (pid > 0)
+        WriteFile(g_self + ".child", std::to_string(long(pid)) + "\n");
+}
+
+// Runs one script line; exit, crash and hang do not come back.
+void RunLine(const std::string &line)
+{
+    const size_t blank = line.find(' ');
+    const std::string command = line.substr(0, blank);
+    const std::string rest = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+    if (command == "out") {
+        WriteAll(1, Expand(rest));
+    } else if (command == "err") {
+        WriteAll(2, Expand(rest));
+    } else if (command == "raw") {
+        char c = 'x';
+        long n = 0;
+        const size_t space = rest.find(' ');
+        n = std::atol(rest.substr(0, space).c_str());
+        if (space != std::string::npos && space + 1 < rest.size())
+            c = rest[space + 1];
+        WriteAll(1, std::string(size_t(n > 0 ? n : 0), c));
+    } else if (command == "sleep") {
+        SleepMs(std::atol(rest.c_str()));
+    } else if (command == "exit") {
+        std::_Exit(std::atoi(rest.c_str()));
+    } else if (command == "crash") {
+        std::signal(SIGSEGV, SIG_DFL);
+        std::raise(SIGSEGV);
+        std::_Exit(139);
+    } else if (command == "child") {
+        StartChild();
+    } else if (command == "hang") {
+        Hang();
+    }
+}
+
+void DefaultMeasure()
+{
+    WriteAll(1, "vxenc fake\nInput #0, avi, from '" + g_in + "':\n"
+                "  Duration: 00:01:40.00, start: 0.000000, bitrate: 1000 kb/s\n"
+                "    Stream #0:0: Video: mpeg4, yuv420p, 320x240, 25 fps\n"
+                "    Stream #0:1: Audio: mp3, 44100 Hz, stereo, s16p, 128 kb/s\n");
+}
+
+void DefaultConvert()
+{
+    WriteAll(2, "vxenc fake\nInput #0, avi, from '" + g_in + "':\n"
+                "  Duration: 00:01:40.00, start: 0.000000, bitrate: 1000 kb/s\n"
+                "Output #0, to '" + g_out + "':\n");
+    for (int t = 25; t <= 100; t += 25)
+        WriteAll(2, "frame=" + std::to_string(t * 25) + " time=" + std::to_string(t) + ".00 bitrate=1000.0kbits/s\r");
+    WriteAll(2, "\n");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // A crash must not leave core files behind.
+    rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+
+    g_self = SelfPath(argv[0]);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string logLine;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (i > 0)
+            logLine += '\x1f';
+        logLine += args[i];
+    }
+    AppendFile(g_self + ".args", logLine + "\n");
+
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == "-i") {
+            g_in = args[i + 1];
+            break;
+        }
+    if (!args.empty())
+        g_out = args.back();
+    const bool measure = args.size() == 2 && args[0] == "-i";
+
+    std::string script;
+    if (!ReadFile(g_self + ".script", script)) {
+        if (measure)
+            DefaultMeasure();
+        else
+            DefaultConvert();
+        return 0;
+    }
+
+    std::string section; // empty before the first header: both modes
+    size_t pos = 0;
+    while (pos < script.size()) {
+        size_t end = script.find('\n', pos);
+        if (end == std::string::npos)
+            end = script.size();
+        std::string line = script.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line == "[measure]" || line == "[convert]") {
+            section = line;
+            continue;
+        }
+        if (line.empty())
+            continue;
+        if (section.empty() || (section == "[measure]") == measure)
+            RunLine(line);
+    }
+    return 0;
+}
