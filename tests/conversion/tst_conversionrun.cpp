@@ -1,0 +1,783 @@
+// The conversion run driven by real clicks on Start and Stop, with the fake
+// encoder printing scripted pieces: statuses, bars and labels, command lines,
+// output names, stopping, the timer, completion actions and failures.
+#include "ConversionTestUtil.h"
+
+#include "Clips.h"
+#include "app/Forms.h"
+#include "app/SplitterBar.h"
+#include "common/TimeText.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QSignalSpy>
+
+using namespace conv;
+
+namespace {
+
+const QString Success = "The coversion is completed successfully.";
+const QString Canceled = "The Coversion is canceled.";
+
+// The encoder's argument list for a conversion.
+QStringList ConvertArgs(const QString &in, const QStringList &middle, const QString &out)
+{
+    return QStringList{"-y", "-i", in} + middle + QStringList{out};
+}
+
+} // namespace
+
+class TestConversionRun : public QObject {
+    Q_OBJECT
+private slots:
+    // progress
+    void barsFollowThePieces();
+    void outputInOneOrTwoPiecesLeavesTheBars_data();
+    void outputInOneOrTwoPiecesLeavesTheBars();
+    void timeBeyondTheClipFillsTheBar();
+    void malformedLengthKeepsCurrentBarAtZero();
+    // command lines and names
+    void commandLinesCarryTheItemsRange();
+    void profileArgumentsReachEveryItem();
+    void outputNamesOverwriteMode();
+    void outputNamesRenameMode();
+    void outputNeverOverwritesAnInput();
+    // locking
+    void windowLockedDuringRunAndUnlockedAfter();
+    // stop
+    void stopBeforeTheFirstPiece();
+    void stopMidItemSecondStopIgnored();
+    void stopBetweenItems();
+    void stopEndsWhatTheEncoderStarted();
+    void stopWhileIdleDoesNothing();
+    // timer
+    void timerTicksWhileWaiting();
+    void remainingTimeFromTheTotalBar();
+    // completion
+    void completionMessageAndFolder_data();
+    void completionMessageAndFolder();
+    void completionExitClosesTheWindow();
+    void completionPowerOff_data();
+    void completionPowerOff();
+    void closeDuringRunWaitsForTheEnd();
+    void closeDuringRunThenStop();
+    // failures
+    void missingEncoder();
+    void failedExitIsReportedAndCounted();
+    void crashedEncoderIsFailed();
+    void outputFolderMissing();
+    void emptyListDoesNothing();
+    void malformedProfileLeavesTheWindowIdle();
+};
+
+// ---------------------------------------------------------------- progress
+
+void TestConversionRun::barsFollowThePieces()
+{
+    Setup s;
+    s.addClip("a.avi", "00:01:40.00"); // 100 s
+    s.addClip("b.avi", "00:05:00.00"); // 300 s
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{
+                                   "frame=1 time=50.00 bitrate=1\r",
+                                   "frame=2 time=30.00 bitrate=1\r",       // backwards
+                                   "frame=3 overtime: time=80.00 \r",      // first "time" in a word
+                                   "frame=4 time=90.00",                   // no blank after it
+                                   "frame=5 time=100.00 bitrate=1\r"}));
+    Driver d(s.form);
+    s.clickStart();
+    QVERIFY(!d.gaveUp);
+    // Total 400 s. First item: 50 s -> 50 % and 12.5 -> 12 %; 100 s -> 100 % and 25 %.
+    // Second item (100 s done): 50 of 300 -> 17 %, 150 of 400 -> 37.5 -> 38 %; 100 s -> 33 % and 50 %.
+    QCOMPARE(d.states, QStringList({"0/0/0%/0%", "50/12/50%/12%", "100/25/100%/25%", "0/25/0%/25%",
+                                    "17/38/17%/38%", "33/50/33%/50%"}));
+    QCOMPARE(s.status(0), QString("Complete"));
+    QCOMPARE(s.status(1), QString("Complete"));
+    // After the last item both bars keep their last values.
+    QCOMPARE(s.form->pgbCurrent->value(), 33);
+    QCOMPARE(s.form->labTotalProgress->text(), QString("50%"));
+    QCOMPARE(s.messageTexts(), QStringList{Success});
+    QVERIFY(s.idleLook());
+}
+
+void TestConversionRun::outputInOneOrTwoPiecesLeavesTheBars_data()
+{
+    QTest::addColumn<QStringList>("pieces");
+    QTest::newRow("one piece") << QStringList{
+        "banner\nInput #0\nframe=1 time=50.00 bitrate=1\rframe=2 time=100.00 bitrate=1\r\n"};
+    QTest::newRow("two pieces") << QStringList{"banner\nInput #0\nframe=1 time=50.00 bitrate=1\r",
+                                               "frame=2 time=100.00 bitrate=1\r\n"};
+}
+
+void TestConversionRun::outputInOneOrTwoPiecesLeavesTheBars()
+{
+    QFETCH(QStringList, pieces);
+    Setup s;
+    s.addClip("a.avi");
+    s.convertWith(PiecesScript(pieces));
+    Driver d(s.form);
+    s.clickStart();
+    QCOMPARE(d.states, QStringList{"0/0/0%/0%"});
+    QCOMPARE(s.status(0), QString("Complete"));
+    QCOMPARE(s.messageTexts(), QStringList{Success});
+}
+
+void TestConversionRun::timeBeyondTheClipFillsTheBar()
+{
+    Setup s;
+    s.addClip("a.avi", "00:00:10.00");
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=4.00 x\r", "frame=2 time=15.50 x\r"}));
+    Driver d(s.form);
+    s.clickStart();
+    QCOMPARE(d.states, QStringList({"0/0/0%/0%", "40/40/40%/40%", "100/100/100%/100%"}));
+    QCOMPARE(s.status(0), QString("Complete"));
+}
+
+void TestConversionRun::malformedLengthKeepsCurrentBarAtZero()
+{
+    Setup s;
+    s.addClip("a.avi", "00:00:10.00");
+    ltvItemData rec = s.item(0);
+    rec.ClipLength = "garbage"; // -1 seconds
+    s.setItem(0, rec);
+    s.addClip("b.avi", "00:00:11.00");
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=5.00 x\r"}));
+    Driver d(s.form);
+    s.clickStart();
+    // Total is -1 + 11 = 10 s. First item: current bar stays 0, total 50 %.
+    // Second item: 5 of 11 -> 45 %, (-1 + 5) of 10 -> 40 %.
+    QCOMPARE(d.states, QStringList({"0/0/0%/0%", "0/50/0%/50%", "45/40/45%/40%"}));
+    // The broken length still passes its -1 to the encoder, as the text says.
+    const QList<QStringList> runs = s.encoder().runs();
+    QCOMPARE(runs.size(), 2);
+    QVERIFY(runs[0].join(' ').contains("-t -1"));
+}
+
+// ---------------------------------------------------------------- command lines and names
+
+void TestConversionRun::commandLinesCarryTheItemsRange()
+{
+    Setup s;
+    const QString a = s.addClip("a.avi");
+    const QString b = s.addClip("b file.avi"); // a blank stays inside one argument
+    const QString c = s.addClip("c.mpg");
+    ltvItemData rec = s.item(1);
+    rec.ClipStart = "00:00:05.5";
+    rec.ClipEnd = "00:00:16";
+    rec.ClipLength = "00:00:10.5";
+    s.setItem(1, rec);
+    rec = s.item(2);
+    rec.ClipLength = "00:00:11.5";
+    rec.ClipEnd = "00:00:11.5";
+    rec.OutputName = "custom name";
+    s.setItem(2, rec);
+    s.convertWith(PiecesScript({"x\n"}));
+    s.clickStart();
+
+    const QList<QStringList> runs = s.encoder().runs();
+    QCOMPARE(runs.size(), 3);
+    QCOMPARE(runs[0], ConvertArgs(a, {}, s.outDir + "a.mp4"));
+    QCOMPARE(runs[1], ConvertArgs(b, {"-ss", "00:00:05.5", "-t", "10"}, s.outDir + "b file.mp4"));
+    QCOMPARE(runs[2], ConvertArgs(c, {"-t", "12"}, s.outDir + "custom name.mp4"));
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(s.status(i), QString("Complete"));
+}
+
+void TestConversionRun::profileArgumentsReachEveryItem()
+{
+    const QByteArray profile = "[Main]\r\nType=mkv\r\nPara=2\r\n0=Video Codec\r\n1=Bit Rate\r\n\r\n"
+                               "[Video Codec]\r\nSort=1\r\nList=0\r\nReadOnly=1\r\nCaption=MPEG-4\r\n"
+                               "Value=mpeg4\r\ncmd=-vcodec\r\n\r\n"
+                               "[Bit Rate]\r\nSort=1\r\nList=0\r\nCaption=800k\r\nValue=800k\r\ncmd=-b:v\r\n";
+    Setup s({{"Small.vpf", profile}});
+    QCOMPARE(s.form->cmbProfile->currentText(), QString("Small"));
+    QCOMPARE(s.form->CurrentOutputExt, QString(".mkv"));
+    const QString a = s.addClip("a.avi");
+    const QString b = s.addClip("b.avi");
+    ltvItemData rec = s.item(0);
+    rec.ClipStart = "00:00:01";
+    s.setItem(0, rec);
+    s.convertWith(PiecesScript({"x\n"}));
+    s.clickStart();
+    const QList<QStringList> runs = s.encoder().runs();
+    QCOMPARE(runs.size(), 2);
+    QCOMPARE(runs[0], ConvertArgs(a, {"-vcodec", "mpeg4", "-b:v", "800k", "-ss", "00:00:01"},
+                                  s.outDir + "a.mkv"));
+    // The second item starts again from the profile's text alone.
+    QCOMPARE(runs[1], ConvertArgs(b, {"-vcodec", "mpeg4", "-b:v", "800k"}, s.outDir + "b.mkv"));
+}
+
+void TestConversionRun::outputNamesOverwriteMode()
+{
+    Setup s;
+    QVERIFY(!SettingForm->rdbRename->isChecked());
+    const QString a = s.addClip("a.avi");
+    const QString b = s.addClip("b.avi");
+    const QString c = s.addClip("c.avi");
+    Touch(s.outDir + "a.mp4");
+    ltvItemData rec = s.item(2);
+    rec.OutputName = "b"; // the same name as the second item
+    s.setItem(2, rec);
+    s.convertWith(PiecesScript({"x\n"}));
+    s.clickStart();
+    const QList<QStringList> runs = s.encoder().runs();
+    QCOMPARE(runs.size(), 3);
+    QCOMPARE(runs[0].last(), s.outDir + "a.mp4"); // overwritten
+    QCOMPARE(runs[1].last(), s.outDir + "b.mp4");
+    QCOMPARE(runs[2].last(), s.outDir + "b.mp4"); // the later one overwrites the earlier
+}
+
+void TestConversionRun::outputNamesRenameMode()
+{
+    Setup s;
+    SettingForm->rdbRename->setChecked(true);
+    s.addClip("a.avi");
+    s.addClip("b.avi");
+    s.addClip("c.avi");
+    s.addClip("d.avi");
+    Touch(s.outDir + "a.mp4");
+    Touch(s.outDir + "b.mp4");
+    Touch(s.outDir + "b_2.mp4"); // an earlier run's numbered output
+    Touch(s.outDir + "d.mp4");
+    ltvItemData rec = s.item(3);
+    rec.OutputExt.clear(); // named before any profile was loaded
+    s.setItem(3, rec);
+    s.convertWith(PiecesScript({"x\n"}));
+    s.clickStart();
+    const QList<QStringList> runs = s.encoder().runs();
+    QCOMPARE(runs.size(), 4);
+    QCOMPARE(runs[0].last(), s.outDir + "a_1.mp4");
+    QCOMPARE(runs[1].last(), s.outDir + "b_2_2.mp4");
+    QCOMPARE(runs[2].last(), s.outDir + "c.mp4");
+    QCOMPARE(runs[3].last(), s.outDir + "d_4.mp4");
+    // Nothing that existed was given to the encoder as its output.
+    for (const QStringList &run : runs)
+        QVERIFY2(!QFileInfo::exists(run.last()), qPrintable(run.last()));
+}
+
+void TestConversionRun::outputNeverOverwritesAnInput()
+{
+    Setup s;
+    // Inputs in the output folder, named in other spellings than the output.
+    const QString x = s.outDir + "x.mp4";
+    Touch(x);
+    QVERIFY(QFile::link(x, s.inDir + "link.mp4"));
+    s.addClip(s.outDir + "x.mp4");
+    s.addClip(s.inDir + "link.mp4");
+    const QString y = s.addClip("y.avi");
+    Touch(s.outDir + "z.mp4");
+    s.addClip(s.outDir + "z.mp4");
+    ltvItemData rec = s.item(1);
+    rec.OutputName = "x";
+    s.setItem(1, rec);
+    rec = s.item(2);
+    rec.OutputName = "z"; // would write the fourth item's input
+    s.setItem(2, rec);
+    s.form->edtOutputdir->setText(s.media.path() + "/./out//");
+    s.convertWith(PiecesScript({"x\n"}));
+    s.clickStart();
+    const QList<QStringList> runs = s.encoder().runs();
+    QCOMPARE(runs.size(), 4);
+    const QString shown = s.media.path() + "/./out//";
+    QCOMPARE(runs[0].last(), shown + "x_1.mp4");
+    QCOMPARE(runs[1].last(), shown + "x_2.mp4");
+    QCOMPARE(runs[2].last(), shown + "z_3.mp4");
+    QCOMPARE(runs[3].last(), shown + "z_4.mp4");
+    QCOMPARE(runs[2][2], y);
+}
+
+// ---------------------------------------------------------------- locking
+
+void TestConversionRun::windowLockedDuringRunAndUnlockedAfter()
+{
+    Setup s;
+    s.addClip("first clip.avi");
+    s.form->ltvTask->clearSelection();
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=10.00 x\r"}, 300));
+    QStringList during;
+    Driver d(s.form);
+    d.when([&] { return s.form->labCurProgress->text() == "10%"; },
+           [&] {
+               for (QWidget *w : std::initializer_list<QWidget *>{
+                        s.form->tbtnAddFile, s.form->tbtnAddDir, s.form->tbtnUp, s.form->tbtnDown,
+                        s.form->tbtnRemove, s.form->tbtnClear, s.form->tbtnStart, s.form->tbtnStop,
+                        s.form->tbtnSetting, s.form->ltvTask, static_cast<QWidget *>(s.form->panSplitter),
+                        s.form->gpbProfile})
+                   during << w->objectName() + (w->isEnabled() ? "+" : "-");
+               during << QString("left%1 center%2 timer%3 state%4 file=%5")
+                             .arg(s.form->panBottomLeft->isVisible())
+                             .arg(s.form->panBottomCenter->isVisible())
+                             .arg(s.form->timerTime->isActive())
+                             .arg(s.form->RunState)
+                             .arg(s.form->labConvertingFile->text());
+           });
+    s.clickStart();
+    QCOMPARE(during, QStringList({"tbtnAddFile-", "tbtnAddDir-", "tbtnUp-", "tbtnDown-", "tbtnRemove-",
+                                  "tbtnClear-", "tbtnStart-", "tbtnStop+", "tbtnSetting-", "ltvTask-",
+                                  "panSplitter-", "gpbProfile-",
+                                  "left1 center0 timer1 state1 file=first clip.avi"}));
+    // Unlocked whatever the selection: nothing is selected here.
+    QVERIFY(s.form->ltvTask->selectedItems().isEmpty());
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             s.form->tbtnAddFile, s.form->tbtnAddDir, s.form->tbtnUp, s.form->tbtnDown, s.form->tbtnRemove,
+             s.form->tbtnClear, s.form->tbtnStart, s.form->tbtnSetting, s.form->ltvTask,
+             static_cast<QWidget *>(s.form->panSplitter), s.form->gpbProfile})
+        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    QVERIFY(!s.form->tbtnStop->isEnabled());
+    QVERIFY(s.idleLook());
+    // The bare process dialog is never shown.
+    QVERIFY(ProcessForm);
+    QVERIFY(!ProcessForm->isVisible());
+}
+
+// ---------------------------------------------------------------- stop
+
+void TestConversionRun::stopBeforeTheFirstPiece()
+{
+    Setup s;
+    s.addClip("a.avi");
+    s.addClip("b.avi");
+    ltvItemData rec = s.item(1);
+    rec.Status = "Complete"; // from an earlier run
+    s.setItem(1, rec);
+    s.convertWith("[convert]\nhang\n");
+    QList<qint64> children;
+    Driver d(s.form);
+    d.when([&] { return s.status(0) == "Converting" && s.encoder().runs().size() == 1; },
+           [&] {
+               children = ChildProcesses(QCoreApplication::applicationPid());
+               s.clickStop();
+           });
+    s.clickStart();
+    QVERIFY(!d.gaveUp);
+    QCOMPARE(d.pendingSteps(), 0);
+    QVERIFY(!children.isEmpty());
+    QCOMPARE(s.status(0), QString("Stop"));
+    QCOMPARE(s.status(1), QString("Complete")); // untouched
+    QCOMPARE(s.encoder().runs().size(), 1);
+    QCOMPARE(s.prog.platform.messages.size(), 1);
+    QCOMPARE(s.prog.platform.messages[0].text, Canceled);
+    QCOMPARE(s.prog.platform.messages[0].caption, QString("Cancel"));
+    QCOMPARE(s.prog.platform.messages[0].icon, Platform::Icon::Information);
+    QVERIFY(s.idleLook());
+    for (qint64 pid : children)
+        QTRY_VERIFY_WITH_TIMEOUT(!Alive(pid), 5000);
+}
+
+void TestConversionRun::stopMidItemSecondStopIgnored()
+{
+    Setup s;
+    s.addClip("a.avi");
+    s.addClip("b.avi");
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=25.00 x\r"}, 150, "hang"));
+    int stateAfterSecond = -1;
+    Driver d(s.form);
+    d.when([&] { return s.form->labCurProgress->text() == "25%"; },
+           [&] {
+               s.clickStop();
+               s.clickStop();
+               stateAfterSecond = s.form->RunState;
+           });
+    s.clickStart();
+    QVERIFY(!d.gaveUp);
+    QCOMPARE(stateAfterSecond, 2);
+    QCOMPARE(s.status(0), QString("Stop"));
+    QCOMPARE(s.status(1), QString("OK"));
+    QCOMPARE(s.messageTexts(), QStringList{Canceled});
+    // The stop leaves the bars as they were.
+    QCOMPARE(s.form->pgbCurrent->value(), 25);
+    QCOMPARE(s.form->labTotalProgress->text(), QString("12%")); // 25 of 200 s: 12.5 goes to the even side
+    QVERIFY(s.idleLook());
+}
+
+void TestConversionRun::stopBetweenItems()
+{
+    Setup s;
+    s.addClip("a.avi");
+    s.addClip("b.avi");
+    s.addClip("c.avi");
+    s.convertWith(PiecesScript({"x\n"}, 300));
+    Driver d(s.form);
+    d.when([&] { return s.status(0) == "Complete"; }, [&] {
+        // The next item is either about to start or already started.
+        s.encoder().setScript("[convert]\nhang\n");
+        s.clickStop();
+    });
+    s.clickStart();
+    QVERIFY(!d.gaveUp);
+    QCOMPARE(s.status(0), QString("Complete"));
+    QCOMPARE(s.status(1), QString("Stop"));
+    QCOMPARE(s.status(2), QString("OK"));
+    QCOMPARE(s.messageTexts(), QStringList{Canceled});
+    QVERIFY(s.encoder().runs().size() <= 2);
+    QVERIFY(s.idleLook());
+}
+
+void TestConversionRun::stopEndsWhatTheEncoderStarted()
+{
+    Setup s;
+    s.addClip("a.avi");
+    s.convertWith("[convert]\nchild\nout started\\n\nhang\n");
+    Driver d(s.form);
+    d.when([&] { return s.encoder().childPid() > 0; }, [&] { s.clickStop(); });
+    s.clickStart();
+    QVERIFY(!d.gaveUp);
+    const qint64 child = s.encoder().childPid();
+    QVERIFY(child > 0);
+    // Killed at once; the kill only takes a moment to land.
+    QTRY_VERIFY_WITH_TIMEOUT(!Alive(child), 5000);
+    QCOMPARE(s.status(0), QString("Stop"));
+}
+
+void TestConversionRun::stopWhileIdleDoesNothing()
+{
+    Setup s;
+    s.addClip("a.avi");
+    QVERIFY(!s.form->tbtnStop->isEnabled());
+    s.form->tbtnStopClick();
+    QCOMPARE(s.form->RunState, 0);
+    QVERIFY(s.prog.platform.messages.isEmpty());
+    QCOMPARE(s.status(0), QString("OK"));
+}
+
+// ---------------------------------------------------------------- timer
+
+void TestConversionRun::timerTicksWhileWaiting()
+{
+    Setup s;
+    s.addClip("a.avi");
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=50.00 x\r"}, 150,
+                               "sleep 2300\nout frame=2 time=100.00 x\\r\nexit 0"));
+    bool emptyAtStart = false;
+    int seenElapsed = 0;
+    Driver d(s.form);
+    d.when([&] { return s.form->RunState == 1; },
+           [&] {
+               // Until the first tick both labels are empty.
+               emptyAtStart = s.form->ElapsedSeconds == 0 && s.form->labElapsed->text().isEmpty()
+                   && s.form->labRemaining->text().isEmpty();
+           });
+    d.when([&] { return s.form->ElapsedSeconds >= 1; },
+           [&] { seenElapsed = s.form->ElapsedSeconds; });
+    s.clickStart();
+    QVERIFY(emptyAtStart);
+    // The timer ticked while the window waited for the encoder.
+    QVERIFY(seenElapsed >= 1);
+    QVERIFY(s.form->ElapsedSeconds >= 1);
+    QCOMPARE(s.form->labElapsed->text(), SecondsToTimeText(s.form->ElapsedSeconds));
+    QVERIFY(!s.form->timerTime->isActive());
+    // Window events kept flowing: the driver's 2 ms timer ran many times.
+    QVERIFY(d.ticks > 50);
+    QCOMPARE(s.status(0), QString("Complete"));
+}
+
+void TestConversionRun::remainingTimeFromTheTotalBar()
+{
+    Setup s;
+    s.addClip("a.avi");
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=25.00 x\r"}, 150,
+                               "sleep 100000\nout frame=1 time=100.00 x\\r\nhang"));
+    QStringList labels;
+    auto tick = [&](int before) {
+        s.form->ElapsedSeconds = before;
+        s.form->timerTimeTimer();
+        labels << s.form->labElapsed->text() + " " + s.form->labRemaining->text();
+    };
+    Driver d(s.form);
+    d.when([&] { return s.form->RunState == 1 && s.form->pgbTotal->value() == 0; },
+           [&] { tick(4); }); // no progress yet: remaining stays 0
+    d.when([&] { return s.form->pgbTotal->value() == 25; },
+           [&] {
+               tick(29);            // 30 ticks at 25 %: 90 s left
+               s.form->pgbTotal->setValue(80);
+               tick(1);             // 2 / 0.8 - 2 = 0.5 -> 0
+               tick(5);             // 6 / 0.8 - 6 = 1.5 -> 2
+               s.form->pgbTotal->setValue(100);
+               tick(41);            // done: nothing left
+               s.clickStop();
+           });
+    s.clickStart();
+    QVERIFY(!d.gaveUp);
+    QCOMPARE(labels, QStringList({"00:00:05 00:00:00", "00:00:30 00:01:30", "00:00:02 00:00:00",
+                                  "00:00:06 00:00:02", "00:00:42 00:00:00"}));
+}
+
+// ---------------------------------------------------------------- completion
+
+void TestConversionRun::completionMessageAndFolder_data()
+{
+    QTest::addColumn<bool>("openDir");
+    QTest::newRow("message only") << false;
+    QTest::newRow("message, then the folder") << true;
+}
+
+void TestConversionRun::completionMessageAndFolder()
+{
+    QFETCH(bool, openDir);
+    Setup s;
+    SettingForm->chkOpenDir->setChecked(openDir);
+    SettingForm->chkExit->setChecked(false);
+    SettingForm->chkTurnoff->setChecked(false);
+    s.addClip("a.avi");
+    s.convertWith(PiecesScript({"x\n"}));
+    int openedAtMessage = -1;
+    int stateAtMessage = -1;
+    s.prog.platform.onMessage = [&](const FakePlatform::Message &) {
+        openedAtMessage = int(s.prog.platform.opened.size());
+        stateAtMessage = s.form->RunState;
+    };
+    s.clickStart();
+    QCOMPARE(s.prog.platform.messages.size(), 1);
+    QCOMPARE(s.prog.platform.messages[0].text, Success);
+    QCOMPARE(s.prog.platform.messages[0].caption, QString("Complete"));
+    QCOMPARE(s.prog.platform.messages[0].icon, Platform::Icon::Information);
+    QCOMPARE(openedAtMessage, 0); // the folder opens after the message
+    QCOMPARE(stateAtMessage, 1);
+    QCOMPARE(s.prog.platform.opened, openDir ? QStringList{s.outDir} : QStringList());
+    QCOMPARE(s.prog.platform.powerOffs, 0);
+    QVERIFY(s.form->isVisible());
+    QVERIFY(s.idleLook());
+}
+
+void TestConversionRun::completionExitClosesTheWindow()
+{
+    Setup s;
+    SettingForm->chkOpenDir->setChecked(true); // ignored with exit
+    SettingForm->chkExit->setChecked(true);
+    s.addClip("a.avi");
+    s.convertWith(PiecesScript({"x\n"}));
+    QFile::remove(s.prog.path("Preferences.ini"));
+    s.clickStart();
+    QCOMPARE(s.status(0), QString("Complete"));
+    QVERIFY(s.prog.platform.messages.isEmpty());
+    QVERIFY(s.prog.platform.opened.isEmpty());
+    QCOMPARE(s.prog.platform.powerOffs, 0);
+    QVERIFY(!s.form->isVisible());
+    // The close saved the preferences.
+    QVERIFY(s.prog.readFile("Preferences.ini").contains("Auto Exit"));
+}
+
+void TestConversionRun::completionPowerOff_data()
+{
+    QTest::addColumn<bool>("exitToo");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("power off") << false << true;
+    QTest::newRow("power off and exit") << true << true;
+    QTest::newRow("power off refused") << false << false;
+}
+
+void TestConversionRun::completionPowerOff()
+{
+    QFETCH(bool, exitToo);
+    QFETCH(bool, accepted);
+    Setup s;
+    SettingForm->chkOpenDir->setChecked(true);
+    SettingForm->chkExit->setChecked(exitToo);
+    SettingForm->chkTurnoff->setChecked(true);
+    s.prog.platform.powerOffResult = accepted;
+    s.addClip("a.avi");
+    s.convertWith(PiecesScript({"x\n"}));
+    s.clickStart();
+    QCOMPARE(s.prog.platform.powerOffs, 1);
+    QVERIFY(s.prog.platform.messages.isEmpty());
+    QVERIFY(s.prog.platform.opened.isEmpty());
+    QVERIFY(!s.form->isVisible());
+}
+
+void TestConversionRun::closeDuringRunWaitsForTheEnd()
+{
+    Setup s;
+    SettingForm->chkOpenDir->setChecked(true);
+    s.addClip("a.avi");
+    s.addClip("b.avi");
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=50.00 x\r"}));
+    bool savedAtOnce = false;
+    bool stillShown = false;
+    Driver d(s.form);
+    d.when([&] { return s.form->labCurProgress->text() == "50%"; },
+           [&] {
+               QFile::remove(s.prog.path("Preferences.ini"));
+               s.form->close();
+               stillShown = s.form->isVisible() && s.form->RunState == 1;
+               savedAtOnce = QFileInfo::exists(s.prog.path("Preferences.ini"));
+               // Anything written from here on would be a second save.
+               QFile::remove(s.prog.path("Preferences.ini"));
+           });
+    s.clickStart();
+    QVERIFY(stillShown);
+    QVERIFY(savedAtOnce);
+    // The run went on to its end, with its message and folder.
+    QCOMPARE(s.status(0), QString("Complete"));
+    QCOMPARE(s.status(1), QString("Complete"));
+    QCOMPARE(s.messageTexts(), QStringList{Success});
+    QCOMPARE(s.prog.platform.opened, QStringList{s.outDir});
+    // Then the window went away, without saving again.
+    QVERIFY(!s.form->isVisible());
+    QVERIFY(!QFileInfo::exists(s.prog.path("Preferences.ini")));
+}
+
+void TestConversionRun::closeDuringRunThenStop()
+{
+    Setup s;
+    SettingForm->chkExit->setChecked(true);
+    s.addClip("a.avi");
+    s.addClip("b.avi");
+    s.convertWith(PiecesScript(HeaderPieces(), 150, "hang"));
+    Driver d(s.form);
+    d.when([&] { return s.encoder().runs().size() == 1; },
+           [&] {
+               s.form->close();
+               QFile::remove(s.prog.path("Preferences.ini"));
+               s.clickStop();
+           });
+    s.clickStart();
+    QVERIFY(!d.gaveUp);
+    QCOMPARE(s.status(0), QString("Stop"));
+    QCOMPARE(s.messageTexts(), QStringList{Canceled});
+    QVERIFY(!s.form->isVisible());
+    QVERIFY(!QFileInfo::exists(s.prog.path("Preferences.ini")));
+}
+
+// ---------------------------------------------------------------- failures
+
+void TestConversionRun::missingEncoder()
+{
+    Setup s;
+    SettingForm->chkOpenDir->setChecked(true);
+    s.addClip("a.avi");
+    s.addClip("b.avi");
+    QVERIFY(QFile::remove(s.prog.path("vxenc.dll")));
+    s.clickStart();
+    QCOMPARE(s.prog.platform.messages.size(), 1);
+    QCOMPARE(s.prog.platform.messages[0].text, QString("Error on CreateProcess()"));
+    QCOMPARE(s.prog.platform.messages[0].caption, QString("Velvo"));
+    // The run ends at once: the item is not left "Converting", later ones untouched.
+    QCOMPARE(s.status(0), QString("Failed"));
+    QCOMPARE(s.status(1), QString("OK"));
+    QVERIFY(!s.toolTip(0).isEmpty());
+    QVERIFY(s.prog.platform.opened.isEmpty());
+    QVERIFY(s.idleLook());
+}
+
+void TestConversionRun::failedExitIsReportedAndCounted()
+{
+    Setup s;
+    SettingForm->chkOpenDir->setChecked(true);
+    s.addClip("a.avi");
+    s.addClip("b.avi");
+    s.addClip("c.avi");
+    // Every run waits a moment after reading its script, so the driver can
+    // change the script for the next one meanwhile.
+    const QString good = PiecesScript({"banner\n", "streams\n", "frame=1 time=100.00 x\r"}, 150,
+                                      "exit 0", "sleep 400\n");
+    const QString bad = PiecesScript({"banner\n", "line 1\n", "line 2\nline 3\n",
+                                      "Error: cannot write the output\n"}, 100, "exit 1", "sleep 400\n");
+    s.convertWith(good);
+    Driver d(s.form);
+    d.when([&] { return s.encoder().runs().size() == 1; },
+           [&] { QTimer::singleShot(100, [&] { s.encoder().setScript(bad); }); });
+    d.when([&] { return s.encoder().runs().size() == 2; },
+           [&] { QTimer::singleShot(100, [&] { s.encoder().setScript(good); }); });
+    // An earlier failure's tooltip goes away when the row converts again.
+    s.form->ltvTask->topLevelItem(2)->setToolTip(0, "old");
+    s.clickStart();
+    QVERIFY(!d.gaveUp);
+    QCOMPARE(s.status(0), QString("Complete"));
+    QCOMPARE(s.status(1), QString("Failed"));
+    QCOMPARE(s.status(2), QString("Complete"));
+    for (int column : {0, 1, 3}) {
+        const QString tip = s.toolTip(1, column);
+        QVERIFY2(tip.contains("exit code 1"), qPrintable(tip));
+        QVERIFY2(tip.contains("Error: cannot write the output"), qPrintable(tip));
+        QVERIFY2(tip.contains("line 3"), qPrintable(tip));
+    }
+    QVERIFY(s.toolTip(0).isEmpty());
+    QVERIFY(s.toolTip(2).isEmpty());
+    QCOMPARE(s.prog.platform.messages.size(), 1);
+    const QString text = s.prog.platform.messages[0].text;
+    QVERIFY2(text != Success, qPrintable(text));
+    QVERIFY2(text.contains("1 of 3"), qPrintable(text));
+    QVERIFY2(text.contains("failed"), qPrintable(text));
+    QCOMPARE(s.prog.platform.messages[0].caption, QString("Complete"));
+    // The completion actions run as chosen.
+    QCOMPARE(s.prog.platform.opened, QStringList{s.outDir});
+    QVERIFY(s.idleLook());
+}
+
+void TestConversionRun::crashedEncoderIsFailed()
+{
+    Setup s;
+    s.addClip("a.avi");
+    s.addClip("b.avi");
+    s.convertWith(PiecesScript({"banner\n", "about to fail\n"}, 100, "crash"));
+    s.clickStart();
+    QCOMPARE(s.status(0), QString("Failed"));
+    QCOMPARE(s.status(1), QString("Failed"));
+    QVERIFY(s.toolTip(0).contains("about to fail"));
+    QCOMPARE(s.prog.platform.messages.size(), 1);
+    QVERIFY2(s.prog.platform.messages[0].text.contains("2 of 2"), qPrintable(s.prog.platform.messages[0].text));
+
+    // A later run that succeeds reports success and clears the tooltips.
+    s.prog.platform.messages.clear();
+    s.convertWith(PiecesScript({"x\n"}));
+    s.clickStart();
+    QCOMPARE(s.status(0), QString("Complete"));
+    QVERIFY(s.toolTip(0).isEmpty());
+    QCOMPARE(s.messageTexts(), QStringList{Success});
+}
+
+void TestConversionRun::outputFolderMissing()
+{
+    Setup s;
+    s.addClip("a.avi");
+    s.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(s.form));
+    s.form->edtOutputdir->setText(s.media.path() + "/no such folder/");
+    s.convertWith(PiecesScript({"x\n"}));
+    s.clickStart();
+    QCOMPARE(s.prog.platform.messages.size(), 1);
+    QCOMPARE(s.prog.platform.messages[0].text,
+             QString("The output path does not exist. Please specify another one."));
+    QCOMPARE(s.prog.platform.messages[0].caption, QString("Output path does not exist"));
+    QCOMPARE(s.prog.platform.messages[0].icon, Platform::Icon::Information);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(s.form->edtOutputdir));
+    QVERIFY(s.encoder().runs().isEmpty());
+    QCOMPARE(s.status(0), QString("OK"));
+    QVERIFY(s.idleLook());
+}
+
+void TestConversionRun::emptyListDoesNothing()
+{
+    Setup s;
+    QVERIFY(!s.form->tbtnStart->isEnabled());
+    s.form->tbtnStartClick();
+    QVERIFY(s.prog.platform.messages.isEmpty());
+    QCOMPARE(s.form->RunState, 0);
+    QVERIFY(s.form->panBottomCenter->isVisible());
+    QVERIFY(!s.form->tbtnStop->isEnabled());
+    QVERIFY(s.encoder().runs().isEmpty());
+}
+
+void TestConversionRun::malformedProfileLeavesTheWindowIdle()
+{
+    const QByteArray good = "[Main]\r\nType=mp4\r\nPara=1\r\n0=Video Codec\r\n\r\n"
+                            "[Video Codec]\r\nSort=1\r\nList=0\r\nCaption=x\r\nValue=x\r\ncmd=-vcodec\r\n";
+    Setup s({{"Broken.vpf", good}});
+    QCOMPARE(s.form->cmbProfile->currentText(), QString("Broken"));
+    s.addClip("a.avi");
+    // The file is broken after it was loaded: Para names a parameter that is not listed.
+    s.prog.addProfile("Broken.vpf", QByteArray(good).replace("Para=1", "Para=2"));
+    s.convertWith(PiecesScript({"x\n"}));
+    s.prog.platform.messages.clear();
+    s.clickStart();
+    QCOMPARE(s.prog.platform.messages.size(), 1);
+    QVERIFY(s.prog.platform.messages[0].text != Success);
+    QVERIFY(s.encoder().runs().isEmpty());
+    QCOMPARE(s.status(0), QString("OK"));
+    QVERIFY(s.idleLook());
+    QVERIFY(s.form->tbtnAddFile->isEnabled());
+    QVERIFY(s.form->gpbProfile->isEnabled());
+}
+
+QTEST_MAIN(TestConversionRun)
+#include "tst_conversionrun.moc"
