@@ -176,6 +176,15 @@ public:
     void ltvTaskDblClick();
     void TrackBarTimer(qint64 currentMs, qint64 durationMs);
     void StopPreview();
+    // Why the playback service cannot be used ("" when it can); checked once
+    // after start-up. Tests replace it before the window is first shown.
+    std::function<QString()> CheckMediaService;
+    // Non-empty once the preview is known to be unusable: the buttons are
+    // disabled with this as the reason.
+    QString PreviewUnavailableReason;
+    void DisablePreview(const QString &reason);
+    // Owns FilterGraph; released before the window's controls.
+    std::shared_ptr<IMediaGraph> FilterGraphOwner;
 
 protected:
     void showEvent(QShowEvent *event) override;
