@@ -125,7 +125,9 @@ bool CopyProfileFile(const QString &source, const QString &target, QString &erro
         return false;
     }
     QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+    // Unbuffered, so that a short write (a full disk) shows at write() and
+    // the half-written copy is never committed.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || out.write(bytes) != bytes.size() || !out.commit()) {
         error = out.errorString();
         out.cancelWriting();
         return false;
