@@ -1,0 +1,293 @@
+// The media probe: the parse of the measure report (crafted reports and the
+// real vxenc.dll's), the probe through the process layer with a scripted
+// fake encoder, a failed start, and an encoder that never ends.
+
+#include "Clips.h"
+#include "TaskTestUtil.h"
+#include "TestProgram.h"
+
+#include "app/MainForm.h"
+#include "tasks/MediaProbe.h"
+
+#include <QElapsedTimer>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace tasktest;
+
+namespace {
+
+// Whether pid names a live process (a zombie counts as ended).
+bool Alive(qint64 pid)
+{
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const int close = text.lastIndexOf(')');
+    return close > 0 && close + 2 < text.size() && text.at(close + 2) != 'Z';
+}
+
+const QByteArray Standard = "Input #0, avi, from '/v/a.avi':\n"
+                            "  Duration: 00:00:10.50, start: 0.000000, bitrate: 1000 kb/s\n"
+                            "    Stream #0:0: Video: mpeg4, yuv420p, 640x480, 25 fps\n"
+                            "    Stream #0:1: Audio: mp3, 44100 Hz, stereo\n";
+
+} // namespace
+
+class TestMediaProbe : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parseCrafted_data()
+    {
+        QTest::addColumn<QByteArray>("report");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<QString>("frameSize");
+
+        QTest::newRow("standard") << Standard << "/v/a.avi" << "00:00:10.50" << " 640x480";
+        QTest::newRow("no path") << Standard << "/v/b.avi" << "" << "";
+        QTest::newRow("empty report") << QByteArray() << "/v/a.avi" << "" << "";
+        QTest::newRow("no Duration") << QByteArray("from '/v/a.avi':\n Length: 00:00:10.50, x\n"
+                                                   " Stream #0:0: Video: h264, yuv420p, 320x240, 25 fps\n")
+                                     << "/v/a.avi" << "" << "";
+        QTest::newRow("Duration only before the path")
+            << QByteArray("Duration: 00:00:03.00, x\nfrom '/v/a.avi':\n Video: h264, yuv420p, 320x240, 25 fps\n")
+            << "/v/a.avi" << "" << "";
+        QTest::newRow("no colon") << QByteArray("/v/a.avi Duration 10.50, Video a, b, 1x1, c")
+                                  << "/v/a.avi" << "" << "";
+        QTest::newRow("no comma after duration") << QByteArray("/v/a.avi\n  Duration: 00:00:10.50\n")
+                                                 << "/v/a.avi" << "" << "";
+        QTest::newRow("no Video") << QByteArray("'/v/a.avi':\n  Duration: 00:00:07.25, start: 0.0, bitrate: 1\n"
+                                                "    Stream #0:0: Audio: mp3, 44100 Hz, stereo, fltp\n")
+                                  << "/v/a.avi" << "00:00:07.25" << "";
+        QTest::newRow("one comma after Video") << QByteArray("/v/a.avi Duration: 00:00:01.00, x\n Video: h264, yuv420p")
+                                               << "/v/a.avi" << "00:00:01.00" << "";
+        QTest::newRow("no comma after size") << QByteArray("/v/a.avi Duration: 00:00:01.00, x\n Video: h264, yuv420p, 320x240")
+                                             << "/v/a.avi" << "00:00:01.00" << "";
+        QTest::newRow("commas and colons in the path")
+            << QByteArray("Input #0, avi, from '/v/a, b: c, d.avi':\n  Duration: 00:01:23.45, start: 0.0\n"
+                          "  Stream #0:0: Video: h264, yuv420p, 1280x720, 30 fps\n")
+            << "/v/a, b: c, d.avi" << "00:01:23.45" << " 1280x720";
+        QTest::newRow("Duration and Video in the path")
+            << QByteArray("from '/v/Duration: 9, Video: x, y, 1x1, z.avi':\n  Duration: 00:00:02.00, start: 0\n"
+                          "  Stream #0:0: Video: vp9, yuv420p, 160x120, 25 fps\n")
+            << "/v/Duration: 9, Video: x, y, 1x1, z.avi" << "00:00:02.00" << " 160x120";
+        QTest::newRow("path twice, first one counts")
+            << QByteArray("/v/a.avi: opening\n/v/a.avi\n  Duration: 00:00:04.00, start: 0\n"
+                          "  Stream #0:0: Video: h264, yuv420p, 320x200, 25 fps\n")
+            << "/v/a.avi" << "00:00:04.00" << " 320x200";
+        QTest::newRow("N/A duration copied") << QByteArray("/v/a.avi\n  Duration: N/A, start: 0\n"
+                                                          "  Stream #0:0: Video: mjpeg, yuvj420p, 64x64, 1 fps\n")
+                                             << "/v/a.avi" << "N/A" << " 64x64";
+        QTest::newRow("cover is no video") << QByteArray("/v/a.mp4\n  Duration: 00:03:00.00, start: 0\n"
+                                                        "  Stream #0:0: Audio: aac, 44100 Hz\n"
+                                                        "  Stream #0:1: Cover: mjpeg, yuvj420p, 500x500\n")
+                                           << "/v/a.mp4" << "00:03:00.00" << "";
+        QTest::newRow("non-ASCII path") << QByteArray("from '/v/\xc3\xa9t\xc3\xa9.avi':\n  Duration: 00:00:05.00, s\n"
+                                                      "  Stream #0:0: Video: h264, yuv420p, 96x96, 25 fps\n")
+                                        << QString::fromUtf8("/v/\xc3\xa9t\xc3\xa9.avi") << "00:00:05.00" << " 96x96";
+        QTest::newRow("CR LF and pieces") << QByteArray("x\r\n/v/a.avi\r\n  Duration: 00:00:10.50, start: 0\r\n"
+                                                       "  Stream #0:0: Video: h264 (High), yuv420p(tv), 720x576 [SAR 1:1], 25 fps\r\n")
+                                          << "/v/a.avi" << "00:00:10.50" << " 720x576 [SAR 1:1]";
+    }
+
+    void parseCrafted()
+    {
+        QFETCH(QByteArray, report);
+        QFETCH(QString, path);
+        const MeasureResult result = ParseMeasureReport(report, path);
+        QTEST(result.LengthText, "length");
+        QTEST(result.FrameSize, "frameSize");
+    }
+
+    void probeFillsTheFourFields()
+    {
+        TestProgram prog;
+        prog.fakeEncoder().setScript("[measure]\nout from '$IN':\\n  Duration: 00:00:10.50, start: 0\\n"
+                                     "err   Stream #0:0: Video: h264, yuv420p, 640x480, 25 fps\\n\n");
+        TMainForm *form = prog.start();
+        QVERIFY(form->ProbeLengthText.isEmpty());
+        form->ProbeMedia("/v/one.avi");
+        QCOMPARE(form->ProbeLengthText, QString("00:00:10.50"));
+        QCOMPARE(form->ProbeFrameSize, QString(" 640x480"));
+        QCOMPARE(form->ProbeStart, QString("00:00:00.0"));
+        QCOMPARE(form->ProbeEnd, QString("00:00:10.50"));
+
+        // A second probe replaces all four.
+        prog.fakeEncoder().setScript("[measure]\nout from '$IN':\\n  Duration: 00:02:00.00, x\\n"
+                                     "out  Video: a, b, 320x240, c\\n\n");
+        form->ProbeMedia("/v/two.avi");
+        QCOMPARE(form->ProbeLengthText, QString("00:02:00.00"));
+        QCOMPARE(form->ProbeFrameSize, QString(" 320x240"));
+        QCOMPARE(form->ProbeStart, QString("00:00:00.0"));
+        QCOMPARE(form->ProbeEnd, QString("00:02:00.00"));
+        QCOMPARE(prog.fakeEncoder().runs().size(), 2);
+    }
+
+    void reportInManyPieces()
+    {
+        // The report arrives in several reads (pauses between them); the
+        // whole output is parsed once the encoder has ended.
+        TestProgram prog;
+        prog.fakeEncoder().setScript("[measure]\nout from '$IN':\\n\nsleep 50\nout   Duration: 00:00:\nsleep 50\n"
+                                     "out 42.10, start: 0\\n\nraw 9000 x\nout \\n  Video: h264, yuv420p, \nsleep 50\n"
+                                     "out 176x144, 25 fps\\n\n");
+        TMainForm *form = prog.start();
+        form->AddFile("/v/pieces.avi");
+        const ltvItemData rec = Row(form, 0);
+        QCOMPARE(rec.LengthText, QString("00:00:42.10"));
+        QCOMPARE(rec.FrameSizeText, QString(" 176x144"));
+    }
+
+    void reportWithoutMarkersGivesEmptyTexts()
+    {
+        TestProgram prog;
+        prog.fakeEncoder().setScript("[measure]\nerr $IN: Invalid data found when processing input\\n\nexit 1\n");
+        TMainForm *form = prog.start();
+        form->AddFile("/v/broken.avi");
+        QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
+        const ltvItemData rec = Row(form, 0);
+        QCOMPARE(rec.LengthText, QString());
+        QCOMPARE(rec.FrameSizeText, QString());
+        QCOMPARE(rec.Status, QString("OK"));
+        QCOMPARE(rec.SourceStart, QString("00:00:00.0"));
+        QCOMPARE(rec.SourceEnd, QString());
+        QCOMPARE(rec.ClipEnd, QString());
+        QVERIFY(prog.platform.messages.isEmpty());
+    }
+
+    void failedStartGivesEmptyTexts()
+    {
+        TestProgram prog;
+        prog.fakeEncoder();
+        TMainForm *form = prog.start();
+        form->AddFile("/v/measured.avi");
+        QCOMPARE(Row(form, 0).LengthText, QString("00:01:40.00"));
+
+        // The encoder is gone: the next row must not take the previous
+        // file's length and size.
+        QVERIFY(QFile::remove(prog.path("vxenc.dll")));
+        form->AddFile("/v/unmeasured.avi");
+        QCOMPARE(form->ltvTask->topLevelItemCount(), 2);
+        const ltvItemData rec = Row(form, 1);
+        QCOMPARE(rec.LengthText, QString());
+        QCOMPARE(rec.FrameSizeText, QString());
+        QCOMPARE(rec.SourceStart, QString("00:00:00.0"));
+        QCOMPARE(rec.SourceEnd, QString());
+        QCOMPARE(rec.ClipLength, QString());
+        QCOMPARE(rec.ClipStart, QString("00:00:00.0"));
+        QCOMPARE(rec.ClipEnd, QString());
+        QCOMPARE(rec.Status, QString("OK"));
+        QCOMPARE(rec.OutputName, QString("unmeasured"));
+        QVERIFY(prog.platform.messages.isEmpty());
+
+        // An encoder file that cannot be run fails the same way.
+        prog.writeFile("vxenc.dll", "not a program");
+        form->AddFile("/v/again.avi");
+        QCOMPARE(Row(form, 2).LengthText, QString());
+        QCOMPARE(Row(form, 2).FrameSizeText, QString());
+    }
+
+    void noEncoderAtAll()
+    {
+        TestProgram prog; // no vxenc.dll in the program folder
+        TMainForm *form = prog.start();
+        form->AddFile("/v/x.avi");
+        QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
+        QCOMPARE(Row(form, 0).LengthText, QString());
+        QCOMPARE(Row(form, 0).FrameSizeText, QString());
+    }
+
+    void hangingEncoderIsKilled()
+    {
+        TestProgram prog;
+        // A full report, then the encoder (and a process it started) never end.
+        prog.fakeEncoder().setScript("[measure]\nout from '$IN':\\n  Duration: 00:00:10.50, x\\n"
+                                     "out  Video: a, b, 320x240, c\\n\nchild\nhang\n");
+        TMainForm *form = prog.start();
+        QCOMPARE(form->ProbeTimeoutMs, 30000);
+        form->ProbeTimeoutMs = 700;
+        QElapsedTimer clock;
+        clock.start();
+        form->AddFile("/v/hangs.avi");
+        QVERIFY(clock.elapsed() < 20000); // far below "never"
+        QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
+        const ltvItemData rec = Row(form, 0);
+        QCOMPARE(rec.LengthText, QString());
+        QCOMPARE(rec.FrameSizeText, QString());
+        QCOMPARE(rec.ClipEnd, QString());
+        // The encoder and what it started are ended.
+        const qint64 child = prog.fakeEncoder().childPid();
+        QVERIFY(child > 0);
+        QTRY_VERIFY(!Alive(child));
+
+        // The next file is measured normally.
+        prog.fakeEncoder().clearScript();
+        form->AddFile("/v/next.avi");
+        QCOMPARE(Row(form, 1).LengthText, QString("00:01:40.00"));
+        QCOMPARE(Row(form, 1).FrameSizeText, QString(" 320x240"));
+    }
+
+    void realEncoderReports()
+    {
+        TestProgram prog;
+        QVERIFY(prog.useRealEncoder());
+        TMainForm *form = prog.start();
+        const QString dir = prog.path("media/");
+        QVERIFY(QDir().mkpath(dir));
+        struct Clip {
+            QString name;
+            double seconds;
+            int width, height;
+        };
+        const QList<Clip> clips{
+            {"plain.avi", 3.0, 320, 240},
+            {"with, commas: and colons.mp4", 2.0, 640, 360},
+            {"Duration, Video: x, y.mpg", 2.0, 352, 288},
+            {"movie.mov", 1.5, 160, 120},
+        };
+        for (const Clip &c : clips)
+            QVERIFY2(MakeTestClip(dir + c.name, c.seconds, c.width, c.height), qPrintable(c.name));
+        for (const Clip &c : clips)
+            form->AddFile(dir + c.name);
+        QCOMPARE(form->ltvTask->topLevelItemCount(), clips.size());
+        const QRegularExpression durationText("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d$");
+        for (int i = 0; i < clips.size(); ++i) {
+            const ltvItemData rec = Row(form, i);
+            QCOMPARE(rec.InputFile, dir + clips[i].name);
+            QCOMPARE(rec.FrameSizeText, QString(" %1x%2").arg(clips[i].width).arg(clips[i].height));
+            // The length as the encoder printed it, close to what ffprobe says.
+            QVERIFY2(durationText.match(rec.LengthText).hasMatch(), qPrintable(rec.LengthText));
+            const double probed = ProbeDuration(dir + clips[i].name);
+            QVERIFY2(qAbs(rec.LengthSec - probed) < 0.1,
+                     qPrintable(rec.LengthText + " / " + QString::number(probed)));
+            QCOMPARE(rec.SourceEnd, rec.LengthText);
+            QCOMPARE(rec.ClipEnd, rec.LengthText);
+        }
+
+        // A file that is no video is listed with empty length and size.
+        QVERIFY(Touch(dir + "notes.avi", "just some text, Duration: 00:00:01.00, Video: a, b, 1x1, c\n"));
+        form->AddFile(dir + "notes.avi");
+        ltvItemData rec = Row(form, clips.size());
+        QCOMPARE(rec.LengthText, QString());
+        QCOMPARE(rec.FrameSizeText, QString());
+        // Sound only: a length, no frame size.
+        QVERIFY(MakeAudioClip(dir + "tone.mp4", 2.0));
+        form->AddFile(dir + "tone.mp4");
+        rec = Row(form, clips.size() + 1);
+        QVERIFY2(qAbs(rec.LengthSec - 2.0) < 0.2, qPrintable(rec.LengthText));
+        QCOMPARE(rec.FrameSizeText, QString());
+        // A file that does not exist.
+        form->AddFile(dir + "missing.avi");
+        rec = Row(form, clips.size() + 2);
+        QCOMPARE(rec.LengthText, QString());
+        QCOMPARE(rec.FrameSizeText, QString());
+    }
+};
+
+QTEST_MAIN(TestMediaProbe)
+#include "tst_mediaprobe.moc"
