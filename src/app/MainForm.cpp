@@ -40,6 +40,12 @@
 
 TMainForm *MainForm = nullptr;
 
+// The icons are compiled into the library; a static library must register them itself.
+static void InitIconResources()
+{
+    Q_INIT_RESOURCE(icons);
+}
+
 namespace {
 
 constexpr int BottomPanelWidth = 607;
@@ -63,6 +69,7 @@ QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, int x,
 TMainForm::TMainForm(const QStringList &arguments, QWidget *parent) : QMainWindow(parent)
 {
     MainForm = this;
+    InitIconResources();
     setObjectName("MainForm");
     Encoder = new TEncoderProcess(this);
     FormCreate(arguments);
@@ -164,6 +171,7 @@ void TMainForm::BuildMainPanel()
     for (int c = 4; c <= SubItemCount; ++c)
         ltvTask->setColumnHidden(c, true);
     ltvTask->header()->setStretchLastSection(false);
+    ltvTask->header()->setAccessibleName("Task List columns");
     ltvTask->header()->setStyleSheet("QHeaderView::section { background-color: rgb(243,243,243); "
                                       "border: 0px; border-right: 1px solid rgb(210,210,210); "
                                       "border-bottom: 1px solid rgb(210,210,210); padding-left: 4px; }");

@@ -262,7 +262,9 @@ void TestMainForm::accessibleNames()
                              qobject_cast<QComboBox *>(w) || qobject_cast<QProgressBar *>(w) ||
                              qobject_cast<QAbstractItemView *>(w);
         if (control && w->isVisibleTo(form) && !w->objectName().startsWith("qt_"))
-            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName() + " has no accessible name"));
+            QVERIFY2(!w->accessibleName().isEmpty(),
+                     qPrintable(QString(w->metaObject()->className()) + " " + w->objectName() + " in " +
+                                w->parent()->objectName() + " has no accessible name"));
     }
     QCOMPARE(FIND(QGroupBox, form, "gpbProfile")->title(), QString("Profile Detail"));
 }
