@@ -5,7 +5,9 @@
 #include <QLocale>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 EFileError::EFileError(const QString &message)
@@ -148,6 +150,11 @@ TNewInifile::TNewInifile(const QString &fileName)
     QFileInfo info(fileName);
     if (!info.exists())
         return;
+    // A folder of that name cannot be read as the file; say so in the
+    // system's words.
+    if (info.isDir())
+        throw EFileError(QStringLiteral("Cannot open file \"%1\". %2")
+                             .arg(fileName, QString::fromLocal8Bit(std::strerror(EISDIR))));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));

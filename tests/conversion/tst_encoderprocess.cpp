@@ -81,6 +81,8 @@ private slots:
     void exitStates();
     void killDuringSilentReadEndsGroup();
     void killIsHarmlessAfterEnd();
+    void killAfterEndReachesLeftovers_data();
+    void killAfterEndReachesLeftovers();
     void timeLimitKillsHangingEncoder();
     void timeLimitUnusedWhenEncoderEnds();
     void destructorKillsEncoder();
@@ -361,6 +363,32 @@ void TestEncoderProcess::killIsHarmlessAfterEnd()
     // The exit state stays that of the normal end.
     QCOMPARE(process.ExitCode(), 5);
     QVERIFY(!process.Killed());
+}
+
+void TestEncoderProcess::killAfterEndReachesLeftovers_data()
+{
+    QTest::addColumn<bool>("keepAlive");
+    QTest::newRow("keep alive") << true;
+    QTest::newRow("blocking") << false;
+}
+
+// An encoder that ends while something it started still holds the output
+// open: the output ends with the encoder, and the kill that follows every
+// run ends what it left behind.
+void TestEncoderProcess::killAfterEndReachesLeftovers()
+{
+    QFETCH(bool, keepAlive);
+    m_fake->setScript(QStringLiteral("out a\nchild\nout b\nexit 0\n"));
+    TEncoderProcess process;
+    QVERIFY(process.Start(m_fake->path(), ConvertCommand("/i", "", "/o")));
+    QCOMPARE(ReadAll(process, keepAlive), QByteArray("ab"));
+    QVERIFY(process.ExitedNormally());
+    const qint64 child = m_fake->childPid();
+    QVERIFY(child > 0);
+    QVERIFY(Alive(child));
+    process.KillEncoder();
+    QTRY_VERIFY(!Alive(child));
+    QVERIFY(process.ExitedNormally());
 }
 
 void TestEncoderProcess::timeLimitKillsHangingEncoder()

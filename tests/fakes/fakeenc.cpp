@@ -136,8 +136,11 @@ void StartChild()
     const pid_t pid = fork();
     if (pid == 0)
         Hang(); // stays in the group and keeps the output pipe open
-    if (pid > 0)
-        WriteFile(g_self + ".child", std::to_string(long(pid)) + "\n");
+    if (pid > 0) {
+        // Renamed into place, so a reader never sees half a number.
+        WriteFile(g_self + ".child.tmp", std::to_string(long(pid)) + "\n");
+        rename((g_self + ".child.tmp").c_str(), (g_self + ".child").c_str());
+    }
 }
 
 // Runs one script line; exit, crash and hang do not come back.

@@ -9,7 +9,7 @@ FakeEncoder::FakeEncoder(const QString &programDir)
         dir += QLatin1Char('/');
     m_path = dir + QStringLiteral("vxenc.dll");
     QFile::remove(m_path);
-    for (const char *suffix : {".script", ".args", ".child"})
+    for (const char *suffix : {".script", ".args", ".child", ".child.tmp"})
         QFile::remove(m_path + QLatin1String(suffix));
     const QString source = QStringLiteral(VELVO_FAKES_DIR "fakeenc");
     m_valid = QFile::copy(source, m_path)
