@@ -115,7 +115,7 @@ bool TEncoderProcess::ReadChunk(QByteArray &chunk, bool keepAlive, int timeoutMs
 
         if (handleEvents) {
             // Window events run here, a Stop click included; its KillEncoder
-            // ends the process and the loop below sees the end.
+            // ends the process and the next round sees the end.
             QEventLoop loop;
             QTimer timer;
             timer.setSingleShot(true);
@@ -138,12 +138,12 @@ void TEncoderProcess::KillEncoder()
     if (m_pid > 0) {
         // The whole group: the encoder and everything it started.
         ::kill(-pid_t(m_pid), SIGKILL);
-        if (m_process->state() != QProcess::NotRunning) {
-            m_process->kill();
-            // Reaps it, so no zombie is left behind.
-            m_process->waitForFinished(ReapWaitMs);
-        }
         m_pid = 0;
+    }
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->kill();
+        // Reaps it, so no zombie is left behind.
+        m_process->waitForFinished(ReapWaitMs);
     }
 }
 
