@@ -66,6 +66,19 @@ void WriteStatus(TMainForm &form, int index, ltvItemData &rec, const QString &st
     form.WriteItemData(index, 2, rec);
 }
 
+void ShowProgress(TMainForm &form, const TChunkProgress &progress)
+{
+    if (progress.setCurrent)
+        form.pgbCurrent->setValue(progress.current);
+    if (progress.setTotal)
+        form.pgbTotal->setValue(progress.total);
+    if (progress.setLabels) {
+        // Read back from the bars, which show 0 to 100 only.
+        form.labCurProgress->setText(QString::number(form.pgbCurrent->value()) + QLatin1Char('%'));
+        form.labTotalProgress->setText(QString::number(form.pgbTotal->value()) + QLatin1Char('%'));
+    }
+}
+
 // The idle look: progress hidden, profile and output folder shown.
 void ShowIdleLook(TMainForm &form)
 {
@@ -334,18 +347,9 @@ void TMainForm::ConvertAll(const QString &argumentText)
             if (!Encoder->ReadChunk(bytes, true))
                 break;
             tail.Add(bytes);
-            if (chunkCounter >= UnexaminedChunks) {
-                const TChunkProgress progress =
-                    ExamineChunk(ChunkText(bytes), CurrentTime, clipSeconds, DoneSeconds, TotalSeconds);
-                if (progress.setCurrent)
-                    pgbCurrent->setValue(progress.current);
-                if (progress.setTotal)
-                    pgbTotal->setValue(progress.total);
-                if (progress.setLabels) {
-                    labCurProgress->setText(QString::number(pgbCurrent->value()) + QLatin1Char('%'));
-                    labTotalProgress->setText(QString::number(pgbTotal->value()) + QLatin1Char('%'));
-                }
-            }
+            if (chunkCounter >= UnexaminedChunks)
+                ShowProgress(*this, ExamineChunk(ChunkText(bytes), CurrentTime, clipSeconds, DoneSeconds,
+                                                 TotalSeconds));
             ++chunkCounter;
         }
 
@@ -354,6 +358,12 @@ void TMainForm::ConvertAll(const QString &argumentText)
             return;
         }
 
+        if (Encoder->ExitedNormally() && CurrentTime > 0 && CurrentTime < clipSeconds) {
+            // The encoder's last report comes a frame or so before the end of
+            // the clip; a finished item that reported progress ends full.
+            CurrentTime = clipSeconds;
+            ShowProgress(*this, ProgressAt(CurrentTime, clipSeconds, DoneSeconds, TotalSeconds));
+        }
         DoneSeconds += rec.ClipLengthSec;
         if (Encoder->ExitedNormally()) {
             WriteStatus(*this, i, rec, StatusComplete);

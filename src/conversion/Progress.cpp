@@ -105,6 +105,13 @@ TChunkProgress ExamineChunk(const QString &chunk, double &currentTime, double cl
     case NumberKind::NotANumber:
         break; // no usable value: the bars are still recomputed
     }
+    return ProgressAt(currentTime, clipSeconds, doneSeconds, totalSeconds);
+}
+
+TChunkProgress ProgressAt(double currentTime, double clipSeconds, double doneSeconds,
+                          double totalSeconds)
+{
+    TChunkProgress result;
     if (clipSeconds != 0) {
         if (!BarPosition(currentTime, clipSeconds, result.current))
             return result;

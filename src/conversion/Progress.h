@@ -40,6 +40,11 @@ struct TChunkProgress {
     bool setLabels = false;  // both labels read back from the bars
 };
 
+// Steps after the value: the bars for currentTime (clip bar when
+// clipSeconds is not 0, total bar when totalSeconds is not 0), then labels.
+TChunkProgress ProgressAt(double currentTime, double clipSeconds, double doneSeconds,
+                          double totalSeconds);
+
 // Examines one chunk of a conversion: a value above currentTime raises it
 // (it never decreases), then the current bar follows from clipSeconds and
 // the total bar from doneSeconds + currentTime over totalSeconds; a divisor

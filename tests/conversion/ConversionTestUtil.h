@@ -190,6 +190,15 @@ public:
             .arg(m_form->labCurProgress->text(), m_form->labTotalProgress->text());
     }
 
+    // Records the current state when it differs from the last one (also
+    // used after the run, when no more events come).
+    void record()
+    {
+        const QString s = snapshot();
+        if (states.isEmpty() || states.last() != s)
+            states << s;
+    }
+
     QStringList states;
     bool gaveUp = false;
     int pendingSteps() const { return int(m_steps.size()); }
@@ -199,9 +208,7 @@ private:
     void tick()
     {
         ++ticks;
-        const QString s = snapshot();
-        if (states.isEmpty() || states.last() != s)
-            states << s;
+        record();
         while (!m_steps.isEmpty() && m_steps.first().first()) {
             const auto step = m_steps.takeFirst();
             step.second();

@@ -86,16 +86,18 @@ void TestConversionRun::barsFollowThePieces()
                                    "frame=5 time=100.00 bitrate=1\r"}));
     Driver d(s.form);
     s.clickStart();
+    d.record();
     QVERIFY(!d.gaveUp);
     // Total 400 s. First item: 50 s -> 50 % and 12.5 -> 12 %; 100 s -> 100 % and 25 %.
     // Second item (100 s done): 50 of 300 -> 17 %, 150 of 400 -> 37.5 -> 38 %; 100 s -> 33 % and 50 %.
+    // The finished second item, which reported progress, ends full.
     QCOMPARE(d.states, QStringList({"0/0/0%/0%", "50/12/50%/12%", "100/25/100%/25%", "0/25/0%/25%",
-                                    "17/38/17%/38%", "33/50/33%/50%"}));
+                                    "17/38/17%/38%", "33/50/33%/50%", "100/100/100%/100%"}));
     QCOMPARE(s.status(0), QString("Complete"));
     QCOMPARE(s.status(1), QString("Complete"));
-    // After the last item both bars keep their last values.
-    QCOMPARE(s.form->pgbCurrent->value(), 33);
-    QCOMPARE(s.form->labTotalProgress->text(), QString("50%"));
+    // After the last item the bars are not reset.
+    QCOMPARE(s.form->pgbCurrent->value(), 100);
+    QCOMPARE(s.form->labTotalProgress->text(), QString("100%"));
     QCOMPARE(s.messageTexts(), QStringList{Success});
     QVERIFY(s.idleLook());
 }
@@ -117,6 +119,7 @@ void TestConversionRun::outputInOneOrTwoPiecesLeavesTheBars()
     s.convertWith(PiecesScript(pieces));
     Driver d(s.form);
     s.clickStart();
+    d.record();
     QCOMPARE(d.states, QStringList{"0/0/0%/0%"});
     QCOMPARE(s.status(0), QString("Complete"));
     QCOMPARE(s.messageTexts(), QStringList{Success});
@@ -129,6 +132,7 @@ void TestConversionRun::timeBeyondTheClipFillsTheBar()
     s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=4.00 x\r", "frame=2 time=15.50 x\r"}));
     Driver d(s.form);
     s.clickStart();
+    d.record();
     QCOMPARE(d.states, QStringList({"0/0/0%/0%", "40/40/40%/40%", "100/100/100%/100%"}));
     QCOMPARE(s.status(0), QString("Complete"));
 }
@@ -144,9 +148,10 @@ void TestConversionRun::malformedLengthKeepsCurrentBarAtZero()
     s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=5.00 x\r"}));
     Driver d(s.form);
     s.clickStart();
+    d.record();
     // Total is -1 + 11 = 10 s. First item: current bar stays 0, total 50 %.
-    // Second item: 5 of 11 -> 45 %, (-1 + 5) of 10 -> 40 %.
-    QCOMPARE(d.states, QStringList({"0/0/0%/0%", "0/50/0%/50%", "45/40/45%/40%"}));
+    // Second item: 5 of 11 -> 45 %, (-1 + 5) of 10 -> 40 %, then full once finished.
+    QCOMPARE(d.states, QStringList({"0/0/0%/0%", "0/50/0%/50%", "45/40/45%/40%", "100/100/100%/100%"}));
     // The broken length still passes its -1 to the encoder, as the text says.
     const QList<QStringList> runs = s.encoder().runs();
     QCOMPARE(runs.size(), 2);

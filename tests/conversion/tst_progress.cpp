@@ -22,6 +22,7 @@ private slots:
     void examineSkipsBarsWithZeroDivisor();
     void examineEndsOnValuesThatCannotBeHeld();
     void examineMalformedClipLengthKeepsCurrentBarAtZero();
+    void progressAtAGivenTime();
     void remainingSeconds_data();
     void remainingSeconds();
     void messageTailKeepsLastLines();
@@ -232,6 +233,18 @@ void TestProgress::examineMalformedClipLengthKeepsCurrentBarAtZero()
     QCOMPARE(p.current, 0);
     QVERIFY(p.setTotal);
     QCOMPARE(p.total, 30);
+}
+
+void TestProgress::progressAtAGivenTime()
+{
+    TChunkProgress p = ProgressAt(300, 300, 100, 400);
+    QVERIFY(p.setCurrent && p.setTotal && p.setLabels);
+    QCOMPARE(p.current, 100);
+    QCOMPARE(p.total, 100);
+    p = ProgressAt(10, 0, 0, 0);
+    QVERIFY(!p.setCurrent && !p.setTotal && p.setLabels);
+    p = ProgressAt(1e300, 1e-300, 0, 1);
+    QVERIFY(!p.setCurrent && !p.setTotal && !p.setLabels);
 }
 
 void TestProgress::remainingSeconds_data()
