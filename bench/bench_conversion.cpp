@@ -1,0 +1,287 @@
+// The conversion run against plain ffmpeg: (1) ten generated clips converted
+// by a Start click versus the same ffmpeg command lines run one after
+// another by a shell, (2) the longest delay of a 10 ms timer on the GUI
+// thread during that batch, (3) from a Stop click to no encoder process left.
+// Usage: bench_conversion [number of clips, default 10] [seconds per clip, default 8]
+#include "Clips.h"
+#include "TestProgram.h"
+
+#include "app/MainForm.h"
+#include "conversion/EncoderProcess.h"
+#include "conversion/OutputNaming.h"
+#include "settings/Settings.h"
+#include "tasks/ItemData.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// Used only when no profile is shipped: MPEG-4 video and AAC audio in MP4.
+const QByteArray FallbackProfile =
+    "[Main]\r\nType=mp4\r\nPara=2\r\n0=Video Codec\r\n1=Audio Codec\r\n\r\n"
+    "[Video Codec]\r\nSort=1\r\nList=0\r\nReadOnly=1\r\nCaption=MPEG-4\r\nValue=mpeg4\r\ncmd=-vcodec\r\n\r\n"
+    "[Audio Codec]\r\nSort=2\r\nList=0\r\nReadOnly=1\r\nCaption=AAC\r\nValue=aac\r\ncmd=-acodec\r\n";
+
+void Report(const char *what, double value, const char *unit, double target, bool lowerIsBetter = true)
+{
+    const bool pass = lowerIsBetter ? value <= target : value >= target;
+    std::printf("conversion: %-50s %9.3f %-3s (target <= %.3f %s) %s\n", what, value, unit, target, unit,
+                pass ? "PASS" : "FAIL");
+    std::fflush(stdout);
+}
+
+QString ShellQuoted(const QString &text)
+{
+    QString q = text;
+    q.replace("'", "'\\''");
+    return "'" + q + "'";
+}
+
+bool Alive(qint64 pid)
+{
+    QFile f(QString("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray stat = f.readAll();
+    const int close = stat.lastIndexOf(')');
+    return close >= 0 && close + 2 < stat.size() && stat[close + 2] != 'Z' && stat[close + 2] != 'X';
+}
+
+// Every live process below pid.
+QList<qint64> Descendants(qint64 pid)
+{
+    QList<qint64> all;
+    QList<qint64> todo{pid};
+    while (!todo.isEmpty()) {
+        const qint64 p = todo.takeFirst();
+        for (qint64 c : ChildProcesses(p)) {
+            all << c;
+            todo << c;
+        }
+    }
+    return all;
+}
+
+// A profile that writes MP4 among the shipped ones (or the first), or the
+// fallback when none is shipped.
+QString PrepareProfiles(TestProgram &prog)
+{
+    prog.copyShippedProfiles();
+    const QStringList shipped = QDir(prog.path("Profiles")).entryList({"*.vpf"}, QDir::Files, QDir::Name);
+    for (const QString &name : shipped)
+        if (prog.readFile("Profiles/" + name).contains("Type=mp4"))
+            return QFileInfo(name).completeBaseName();
+    if (!shipped.isEmpty())
+        return QFileInfo(shipped.first()).completeBaseName();
+    prog.addProfile("Bench MP4.vpf", FallbackProfile);
+    return "Bench MP4";
+}
+
+void ClearFolder(const QString &folder)
+{
+    QDir dir(folder);
+    for (const QString &f : dir.entryList(QDir::Files))
+        dir.remove(f);
+}
+
+struct RunResult {
+    double ms = -1;
+    double worstTimerLateMs = 0;
+    bool allComplete = false;
+};
+
+// One batch through the Start button, with a 10 ms timer watching the GUI thread.
+RunResult RunBatch(TMainForm *form)
+{
+    RunResult result;
+    QElapsedTimer clock;
+    qint64 lastTick = -1;
+    QTimer watch;
+    watch.setTimerType(Qt::PreciseTimer);
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        if (lastTick >= 0)
+            result.worstTimerLateMs = std::max(result.worstTimerLateMs, (now - lastTick) / 1e6 - 10.0);
+        lastTick = now;
+    });
+    clock.start();
+    watch.start();
+    QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+    result.ms = clock.nsecsElapsed() / 1e6;
+    watch.stop();
+    result.allComplete = true;
+    for (int i = 0; i < form->ltvTask->topLevelItemCount(); ++i) {
+        ltvItemData rec;
+        form->ReadItemData(i, sdAll, rec);
+        result.allComplete = result.allComplete && rec.Status == "Complete";
+    }
+    return result;
+}
+
+// The same ffmpeg command lines the encoder runs, one after another in a shell.
+double RunShell(const QString &script)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const int rc = RunProgram("sh", {script}, nullptr, 600000);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    return rc == 0 ? ms : -1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    const int count = argc > 1 ? qMax(1, atoi(argv[1])) : 10;
+    const double seconds = argc > 2 ? qMax(1.0, atof(argv[2])) : 8.0;
+
+    TestProgram prog;
+    if (!prog.useRealEncoder()) {
+        std::fprintf(stderr, "no vxenc.dll in %s\n", VELVO_PROGRAM_DIR);
+        return 1;
+    }
+    const QString profile = PrepareProfiles(prog);
+    QTemporaryDir media;
+    const QString inDir = media.path() + "/in/";
+    const QString outDir = media.path() + "/out/";
+    const QString shellDir = media.path() + "/shell/";
+    for (const QString &d : {inDir, outDir, shellDir})
+        QDir().mkpath(d);
+    QStringList clips;
+    for (int i = 0; i < count; ++i) {
+        const QString clip = QString("%1clip %2.mp4").arg(inDir).arg(i);
+        if (!MakeTestClip(clip, seconds, 640, 360, true, 25)) {
+            std::fprintf(stderr, "cannot make %s\n", qPrintable(clip));
+            return 1;
+        }
+        clips << clip;
+    }
+
+    TMainForm *form = prog.start();
+    form->cmbProfile->setCurrentText(profile);
+    form->edtOutputdir->setText(outDir);
+    SettingForm->rdbOverWrite->setChecked(true);
+    for (const QString &clip : clips) {
+        prog.platform.openResults.enqueue({clip});
+        QTest::mouseClick(form->tbtnAddFile, Qt::LeftButton);
+    }
+    if (form->ltvTask->topLevelItemCount() != count) {
+        std::fprintf(stderr, "%d rows for %d clips\n", form->ltvTask->topLevelItemCount(), count);
+        return 1;
+    }
+
+    // The ffmpeg lines the run gives the encoder, written for the shell with
+    // the options the encoder adds in front, into another folder.
+    QString arguments;
+    form->AssembleProfileArguments(form->ProfilePath(form->cmbProfile->currentText()), arguments);
+    QString script;
+    for (int i = 0; i < count; ++i) {
+        ltvItemData rec;
+        form->ReadItemData(i, sdAll, rec);
+        const QString out = shellDir + rec.OutputName + form->CurrentOutputExt;
+        const EncoderCommand command = ConvertCommand(rec.InputFile, ItemArguments(arguments, rec), out);
+        QString line = "ffmpeg -nostdin -hide_banner -stats";
+        for (const QString &a : command.args)
+            line += " " + ShellQuoted(a);
+        script += line + " 2>/dev/null || exit 1\n";
+    }
+    const QString scriptFile = media.path() + "/batch.sh";
+    {
+        QFile f(scriptFile);
+        if (!f.open(QIODevice::WriteOnly))
+            return 1;
+        f.write(("set -e\n" + script).toUtf8());
+    }
+
+    // Best of three each, alternating, so neither side always finds a warmer cache.
+    double runBest = 1e18, shellBest = 1e18, worstLate = 0;
+    for (int round = 0; round < 3; ++round) {
+        ClearFolder(outDir);
+        ClearFolder(shellDir);
+        prog.platform.messages.clear();
+        const RunResult run = RunBatch(form);
+        if (!run.allComplete || prog.platform.messages.size() != 1) {
+            std::fprintf(stderr, "the batch did not complete\n");
+            return 1;
+        }
+        const double shell = RunShell(scriptFile);
+        if (shell < 0) {
+            std::fprintf(stderr, "the shell batch failed\n");
+            return 1;
+        }
+        runBest = std::min(runBest, run.ms);
+        shellBest = std::min(shellBest, shell);
+        worstLate = std::max(worstLate, run.worstTimerLateMs);
+        std::fprintf(stderr, "round %d: run %.0f ms, shell %.0f ms, timer late %.1f ms\n", round + 1, run.ms,
+                     shell, run.worstTimerLateMs);
+    }
+    std::printf("conversion: %d clips of %.1f s, 640x360, profile \"%s\"\n", count, seconds, qPrintable(profile));
+    Report("batch wall time, run / shell (best of 3)", runBest / shellBest, "x", 1.05);
+    Report("longest delay of a 10 ms GUI timer during the batch", worstLate, "ms", 50);
+
+    // (3) Stop: a long clip, stopped once the encoder reports progress.
+    const QString longClip = inDir + "long.mp4";
+    if (!MakeTestClip(longClip, 120, 640, 360, true, 25)) {
+        std::fprintf(stderr, "cannot make %s\n", qPrintable(longClip));
+        return 1;
+    }
+    double worstStopMs = 0;
+    for (int round = 0; round < 5; ++round) {
+        QTest::mouseClick(form->tbtnClear, Qt::LeftButton);
+        prog.platform.openResults.enqueue({longClip});
+        QTest::mouseClick(form->tbtnAddFile, Qt::LeftButton);
+        ClearFolder(outDir);
+        double stopMs = -1;
+        QList<qint64> encoders;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (stopMs >= 0 || form->labCurProgress->text() == "0%")
+                return;
+            encoders = Descendants(QCoreApplication::applicationPid());
+            QElapsedTimer clock;
+            clock.start();
+            QTest::mouseClick(form->tbtnStop, Qt::LeftButton);
+            for (;;) {
+                bool any = false;
+                for (qint64 pid : encoders)
+                    any = any || Alive(pid);
+                if (!any)
+                    break;
+                if (clock.elapsed() > 10000)
+                    break;
+                QThread::usleep(200);
+            }
+            stopMs = clock.nsecsElapsed() / 1e6;
+        });
+        poll.start(5);
+        QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+        poll.stop();
+        if (stopMs < 0 || encoders.isEmpty()) {
+            std::fprintf(stderr, "the long clip was not stopped while converting\n");
+            return 1;
+        }
+        worstStopMs = std::max(worstStopMs, stopMs);
+        std::fprintf(stderr, "stop %d: %.1f ms for %d processes\n", round + 1, stopMs, int(encoders.size()));
+    }
+    Report("Stop click to no encoder process left (worst of 5)", worstStopMs, "ms", 200);
+    return 0;
+}
