@@ -1,6 +1,115 @@
-// Placeholder until the size dialog lands.
 #include "profiles/CustomSize.h"
+
+#include "app/MainForm.h"
+#include "common/Platform.h"
+#include "ini/NewInifiles.h"
+#include "profiles/ValueListEditor.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 
 TSizeForm *SizeForm = nullptr;
 
-TSizeForm::TSizeForm(QWidget *parent) : QDialog(parent) { setObjectName("SizeForm"); }
+namespace {
+
+const QString VideoSizeRow = QStringLiteral("Video Size");
+
+template <typename T> T *Named(T *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+} // namespace
+
+TSizeForm::TSizeForm(QWidget *parent) : QDialog(parent)
+{
+    setObjectName("SizeForm");
+    setWindowTitle("Video Size of output files");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    setFixedSize(336, 106);
+    setModal(false);
+
+    labWidth = Named(new QLabel("Width:", this), "labWidth");
+    labWidth->setGeometry(24, 20, 60, 21);
+    edtWidth = Named(new QLineEdit(this), "edtWidth");
+    edtWidth->setGeometry(88, 20, 80, 21);
+    edtWidth->setAccessibleName("Width");
+    labWidth->setBuddy(edtWidth);
+    labHeight = Named(new QLabel("Height:", this), "labHeight");
+    labHeight->setGeometry(176, 20, 60, 21);
+    edtHeight = Named(new QLineEdit(this), "edtHeight");
+    edtHeight->setGeometry(236, 20, 80, 21);
+    edtHeight->setAccessibleName("Height");
+    labHeight->setBuddy(edtHeight);
+
+    btnOK = Named(new QPushButton("&OK", this), "btnOK");
+    btnOK->setGeometry(156, 66, 75, 25);
+    btnOK->setDefault(true);
+    btnCancel = Named(new QPushButton("&Cancel", this), "btnCancel");
+    btnCancel->setGeometry(241, 66, 75, 25);
+
+    connect(btnOK, &QPushButton::clicked, this, &TSizeForm::btnOKClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TSizeForm::btnCancelClick);
+}
+
+void TSizeForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TSizeForm::FormShow()
+{
+    if (!MainForm)
+        return;
+    // Behaves like a modal dialog without being one. Disabling the main
+    // window disables its child windows too, so this one is enabled again.
+    MainForm->setEnabled(false);
+    setEnabled(true);
+    move(MainForm->frameGeometry().center() - QPoint(width() / 2, height() / 2));
+    edtWidth->setFocus();
+}
+
+void TSizeForm::btnOKClick()
+{
+    qint32 number = 0;
+    if (!ParseInt32(edtWidth->text(), number)) {
+        Platform::Instance().MessageBox(this, "Please specify a proper width for output videos.",
+                                        "Incorrect Width", Platform::Icon::Information);
+        edtWidth->setFocus();
+        return;
+    }
+    if (!ParseInt32(edtHeight->text(), number)) {
+        Platform::Instance().MessageBox(this, "Please specify a proper height for output videos.",
+                                        "Incorrect Height", Platform::Icon::Information);
+        edtHeight->setFocus();
+        return;
+    }
+    // The texts as typed, not the numbers: " 640" stays " 640".
+    if (MainForm)
+        MainForm->vleVideo->SetValues(VideoSizeRow, edtWidth->text() + "x" + edtHeight->text());
+    accept();
+}
+
+void TSizeForm::btnCancelClick()
+{
+    reject();
+}
+
+void TSizeForm::done(int result)
+{
+    QDialog::done(result);
+    FormClose();
+}
+
+void TSizeForm::FormClose()
+{
+    if (!MainForm)
+        return;
+    if (MainForm->vleVideo->Values(VideoSizeRow) == QLatin1String("Custom Size"))
+        MainForm->vleVideo->SetValues(VideoSizeRow, QStringLiteral("Original Size"));
+    MainForm->setEnabled(true);
+}
