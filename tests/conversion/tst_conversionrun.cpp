@@ -13,6 +13,9 @@
 #include <QGroupBox>
 #include <QSignalSpy>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+
 using namespace conv;
 
 namespace {
@@ -64,6 +67,7 @@ private slots:
     void closeDuringRunThenStop();
     // failures
     void missingEncoder();
+    void pipeCannotBeCreated();
     void failedExitIsReportedAndCounted();
     void crashedEncoderIsFailed();
     void outputFolderMissing();
@@ -661,6 +665,32 @@ void TestConversionRun::missingEncoder()
     QCOMPARE(s.status(1), QString("OK"));
     QVERIFY(!s.toolTip(0).isEmpty());
     QVERIFY(s.prog.platform.opened.isEmpty());
+    QVERIFY(s.idleLook());
+}
+
+void TestConversionRun::pipeCannotBeCreated()
+{
+    Setup s;
+    s.addClip("a.avi");
+    s.addClip("b.avi");
+    s.convertWith(PiecesScript({"x\n"}));
+    // No descriptor left below the limit: the next pipe fails.
+    int firstFree = 0;
+    while (::fcntl(firstFree, F_GETFD) != -1)
+        ++firstFree;
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(firstFree);
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    s.clickStart();
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    QCOMPARE(s.prog.platform.messages.size(), 1);
+    QCOMPARE(s.prog.platform.messages[0].text, QString("Error On CreatePipe()"));
+    QCOMPARE(s.prog.platform.messages[0].caption, QString("Velvo"));
+    QCOMPARE(s.status(0), QString("Failed"));
+    QCOMPARE(s.status(1), QString("OK"));
+    QVERIFY(s.encoder().runs().isEmpty());
     QVERIFY(s.idleLook());
 }
 
