@@ -79,6 +79,12 @@ TSettingForm::TSettingForm(QWidget *parent) : QDialog(parent)
     FormCreate();
 }
 
+TSettingForm::~TSettingForm()
+{
+    if (SettingForm == this)
+        SettingForm = nullptr;
+}
+
 // ---------------------------------------------------------------- layout
 
 void TSettingForm::BuildGeneralTab()

@@ -28,6 +28,7 @@ class TSettingForm : public QDialog {
     Q_OBJECT
 public:
     explicit TSettingForm(QWidget *parent = nullptr);
+    ~TSettingForm() override;
 
     // tbtnSetting: the dialog on its General tab.
     void ShowOnGeneralTab();
