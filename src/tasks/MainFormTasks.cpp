@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTreeWidget>
 
 namespace {
@@ -117,6 +118,10 @@ private:
 
 namespace {
 
+// Above this many rows at once, Remove rebuilds the list instead of taking
+// the rows out one by one.
+constexpr int ManyRows = 64;
+
 // Which rows are selected, one flag per row, from the selection's ranges
 // (asking every row on its own costs a range search each).
 QVector<bool> SelectedFlags(const QTreeWidget *list)
@@ -132,7 +137,9 @@ QVector<bool> SelectedFlags(const QTreeWidget *list)
     return flags;
 }
 
-// Selects exactly the flagged rows, in one change of the selection.
+// Selects exactly the flagged rows. Emptying the selection first and then
+// adding the new ranges costs far less than replacing a selection of many
+// ranges by another, which compares every old range with every new one.
 void SelectFlagged(QTreeWidget *list, const QVector<bool> &flags)
 {
     QAbstractItemModel *model = list->model();
@@ -149,7 +156,27 @@ void SelectFlagged(QTreeWidget *list, const QVector<bool> &flags)
             ++r;
         selection.append(QItemSelectionRange(model->index(top, 0), model->index(r - 1, lastColumn)));
     }
-    list->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    list->selectionModel()->clearSelection();
+    list->selectionModel()->select(selection, QItemSelectionModel::Select);
+}
+
+// Exchanges every text of two rows (caption and sub-items, the same as a
+// read and a write of both with selector -2) without a change signal per
+// text; the caller reports the changed rows once with RowsChanged. The set
+// of captions stays the same, so the caption index needs no update.
+void ExchangeRows(QTreeWidget *list, int a, int b)
+{
+    QTreeWidgetItem *x = list->topLevelItem(a);
+    QTreeWidgetItem *y = list->topLevelItem(b);
+    const QTreeWidgetItem saved(*x);
+    *x = *y;
+    *y = saved;
+}
+
+void RowsChanged(QTreeWidget *list, int first, int last)
+{
+    QAbstractItemModel *model = list->model();
+    emit model->dataChanged(model->index(first, 0), model->index(last, model->columnCount() - 1));
 }
 
 } // namespace
@@ -253,7 +280,11 @@ void TMainForm::AddFile(const QString &path)
     rec.ClipEnd = ProbeEnd;
     for (int c = 1; c <= SubItemCount; ++c)
         item->setText(c, QString());
-    WriteItemData(ltvTask->indexOfTopLevelItem(item), sdAll, rec);
+    // The probe handles no events, so the new row is still the last one.
+    int row = ltvTask->topLevelItemCount() - 1;
+    if (ltvTask->topLevelItem(row) != item)
+        row = ltvTask->indexOfTopLevelItem(item);
+    WriteItemData(row, sdAll, rec);
 }
 
 void TMainForm::AddFolder(const QString &folder)
@@ -333,12 +364,33 @@ void TMainForm::ProbeMedia(const QString &path)
 void TMainForm::tbtnRemoveClick()
 {
     const QVector<bool> flags = SelectedFlags(ltvTask);
+    const int removed = int(flags.count(true));
     TaskHelper->BulkSelection = true;
-    if (flags.contains(true))
+    if (removed > 0)
         ltvTask->clearSelection();
-    for (int i = flags.size() - 1; i >= 0; --i)
-        if (flags.at(i))
-            delete ltvTask->takeTopLevelItem(i);
+    if (removed <= ManyRows) {
+        for (int i = flags.size() - 1; i >= 0; --i)
+            if (flags.at(i))
+                delete ltvTask->takeTopLevelItem(i);
+    } else {
+        // Each single removal walks the model's whole table of kept indexes,
+        // which a large selection has grown; taking all rows out and putting
+        // the others back costs one walk and leaves the table empty.
+        const int scroll = ltvTask->verticalScrollBar()->value();
+        QList<QTreeWidgetItem *> rows = ltvTask->invisibleRootItem()->takeChildren();
+        QList<QTreeWidgetItem *> kept;
+        kept.reserve(rows.size() - removed);
+        for (int i = 0; i < rows.size(); ++i) {
+            if (flags.value(i))
+                delete rows.at(i);
+            else
+                kept.append(rows.at(i));
+        }
+        ltvTask->clear();
+        ltvTask->addTopLevelItems(kept);
+        ltvTask->doItemsLayout();
+        ltvTask->verticalScrollBar()->setValue(scroll);
+    }
     TaskHelper->BulkSelection = false;
     ClearOutputOptions();
     if (ltvTask->topLevelItemCount() == 0)
@@ -360,21 +412,24 @@ void TMainForm::tbtnUpClick()
     if (!flags.contains(true))
         return;
     const QVector<bool> before = flags;
-    ltvItemData upper, lower;
+    int first = -1, last = -1;
     for (int i = 1; i < flags.size(); ++i) {
         if (!flags.at(i))
             continue;
-        ReadItemData(i, sdAll, lower);
-        ReadItemData(i - 1, sdAll, upper);
-        WriteItemData(i - 1, sdAll, lower);
-        WriteItemData(i, sdAll, upper);
+        ExchangeRows(ltvTask, i - 1, i);
         flags[i - 1] = true;
         flags[i] = false;
+        if (first < 0)
+            first = i - 1;
+        last = i;
     }
+    if (first >= 0)
+        RowsChanged(ltvTask, first, last);
     if (flags != before) {
         TaskHelper->BulkSelection = true;
         SelectFlagged(ltvTask, flags);
         TaskHelper->BulkSelection = false;
+        // The first selected row may now hold another record.
         ShowOutputOptions();
     }
 }
@@ -385,17 +440,19 @@ void TMainForm::tbtnDownClick()
     if (!flags.contains(true))
         return;
     const QVector<bool> before = flags;
-    ltvItemData upper, lower;
+    int first = -1, last = -1;
     for (int i = flags.size() - 2; i >= 0; --i) {
         if (!flags.at(i))
             continue;
-        ReadItemData(i, sdAll, upper);
-        ReadItemData(i + 1, sdAll, lower);
-        WriteItemData(i + 1, sdAll, upper);
-        WriteItemData(i, sdAll, lower);
+        ExchangeRows(ltvTask, i, i + 1);
         flags[i + 1] = true;
         flags[i] = false;
+        if (last < 0)
+            last = i + 1;
+        first = i;
     }
+    if (first >= 0)
+        RowsChanged(ltvTask, first, last);
     if (flags != before) {
         TaskHelper->BulkSelection = true;
         SelectFlagged(ltvTask, flags);

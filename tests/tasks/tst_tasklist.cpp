@@ -436,6 +436,68 @@ private slots:
         QCOMPARE(ListButtonsState(form), 0);
     }
 
+    void manyRowsMovedAndRemoved()
+    {
+        TestProgram prog;
+        TMainForm *form = prog.start();
+        form->EncoderPath = prog.path("absent/vxenc.dll"); // rows without a probe
+        const int count = 301;
+        QStringList names;
+        for (int i = 0; i < count; ++i)
+            names << QString("/many/f%1.avi").arg(i, 3, 10, QChar('0'));
+        form->DropFiles(names);
+        QCOMPARE(Captions(form), names);
+        ClickRow(form, 0);
+
+        // Every second row, from row 1: each moves up by one.
+        QList<int> odd;
+        for (int i = 1; i < count; i += 2)
+            odd << i;
+        SelectRows(form, odd);
+        form->tbtnUpClick();
+        QStringList expected = names;
+        QList<int> even;
+        for (int i = 1; i < count; i += 2) {
+            expected.swapItemsAt(i - 1, i);
+            even << i - 1;
+        }
+        QCOMPARE(Captions(form), expected);
+        QCOMPARE(SelectedRows(form), even);
+        // The sub-items moved with their captions.
+        for (int i = 0; i < count; ++i) {
+            const ltvItemData rec = Row(form, i);
+            QCOMPARE(rec.OutputName, rec.InputFile.mid(6, 4));
+        }
+        QCOMPARE(NewFilename(form), QString("f001"));
+
+        // And down again.
+        form->tbtnDownClick();
+        QCOMPARE(Captions(form), names);
+        QCOMPARE(SelectedRows(form), odd);
+
+        // Removing 150 rows at once leaves the others in order.
+        form->tbtnRemoveClick();
+        QStringList left;
+        for (int i = 0; i < count; i += 2)
+            left << names.at(i);
+        QCOMPARE(Captions(form), left);
+        QVERIFY(SelectedRows(form).isEmpty());
+        QCOMPARE(NewFilename(form), QString());
+        QCOMPARE(ListButtonsState(form), 1);
+        // The duplicate test knows what is left and what is gone.
+        form->DropFiles(names);
+        QStringList all = left;
+        for (int i : odd)
+            all << names.at(i);
+        QCOMPARE(Captions(form), all);
+        // The list still works as a list: click, keys, remove one.
+        ClickRow(form, 2);
+        QCOMPARE(NewFilename(form), QString("f004"));
+        QTest::keyClick(form->ltvTask, Qt::Key_Delete);
+        QCOMPARE(form->ltvTask->topLevelItemCount(), count - 1);
+        QVERIFY(!Captions(form).contains("/many/f004.avi"));
+    }
+
     void clearAll()
     {
         TestProgram prog;

@@ -1,0 +1,188 @@
+// The task list's costs as the user meets them.
+//  1. Adding a folder of generated clips through AddFolder with the real
+//     vxenc.dll, per file, against a loop of ffprobe over the same files in
+//     the same run (target: ratio at most 0.6).
+//  2. The list's own cost, with the probe answered at once: 10,000 files
+//     added (target under 2 s), then 5,000 selected rows moved up, removed,
+//     and the rest cleared (each under 0.2 s).
+// Usage: bench_tasks [number of clips, default 200; 0 leaves the folder out]
+#include "Clips.h"
+#include "TestProgram.h"
+
+#include "app/MainForm.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QTreeWidget>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+int g_failures = 0;
+
+void Report(const char *what, double value, const char *unit, const char *target, bool pass)
+{
+    std::printf("tasks: %-52s %9.3f %-8s (target %s) %s\n", what, value, unit, target, pass ? "PASS" : "FAIL");
+    std::fflush(stdout);
+    if (!pass)
+        ++g_failures;
+}
+
+// Selects every second row, starting with row 1: 5,000 separate ranges.
+void SelectEverySecondRow(QTreeWidget *list)
+{
+    QAbstractItemModel *model = list->model();
+    const int lastColumn = model->columnCount() - 1;
+    QItemSelection selection;
+    for (int r = 1; r < list->topLevelItemCount(); r += 2)
+        selection.append(QItemSelectionRange(model->index(r, 0), model->index(r, lastColumn)));
+    list->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+bool RealFolder(int count)
+{
+    TestProgram prog;
+    if (!prog.useRealEncoder()) {
+        std::fprintf(stderr, "no vxenc.dll in %s\n", VELVO_PROGRAM_DIR);
+        return false;
+    }
+    const QString folder = prog.path("clips");
+    QDir().mkpath(folder);
+    // A few distinct clips in the common containers, copied under many names
+    // (the measure reads each copy afresh; making 200 clips would only take
+    // longer).
+    const QStringList kinds{"avi", "mp4", "mpg", "mov"};
+    QStringList files;
+    for (int i = 0; i < count; ++i) {
+        const QString file = QString("%1/clip %2.%3").arg(folder).arg(i, 3, 10, QChar('0')).arg(kinds[i % kinds.size()]);
+        if (i < kinds.size()) {
+            if (!MakeTestClip(file, 2.0 + i * 0.5, 320, 240, true, 25)) {
+                std::fprintf(stderr, "cannot make %s\n", qPrintable(file));
+                return false;
+            }
+        } else if (!QFile::copy(files[i % kinds.size()], file)) {
+            std::fprintf(stderr, "cannot copy to %s\n", qPrintable(file));
+            return false;
+        }
+        files << file;
+    }
+
+    TMainForm *form = prog.start();
+    // One untimed run of each fills the file and library caches.
+    RunProgram(prog.path("vxenc.dll"), {"-i", files.first()});
+    RunProgram("ffprobe", {"-hide_banner", files.first()});
+
+    QElapsedTimer clock;
+    clock.start();
+    form->AddFolder(folder);
+    QCoreApplication::processEvents();
+    const double addMs = clock.nsecsElapsed() / 1e6;
+    const int rows = form->ltvTask->topLevelItemCount();
+    int measured = 0;
+    for (int i = 0; i < rows; ++i)
+        if (!form->ltvTask->topLevelItem(i)->text(2).isEmpty())
+            ++measured;
+
+    clock.restart();
+    int probeFailures = 0;
+    for (const QString &file : files)
+        if (RunProgram("ffprobe", {"-hide_banner", file}) != 0)
+            ++probeFailures;
+    const double ffprobeMs = clock.nsecsElapsed() / 1e6;
+
+    if (rows != count || measured != count || probeFailures != 0) {
+        std::fprintf(stderr, "folder: %d rows, %d measured, %d ffprobe failures of %d files\n", rows, measured,
+                     probeFailures, count);
+        return false;
+    }
+    const double perFile = addMs / count;
+    const double ffprobePerFile = ffprobeMs / count;
+    std::printf("tasks: AddFolder of %d clips %.2f ms/file, ffprobe %.2f ms/file\n", count, perFile, ffprobePerFile);
+    Report(qPrintable(QString("AddFolder/ffprobe time per file (%1 clips)").arg(count)), perFile / ffprobePerFile,
+           "ratio", "<= 0.60", perFile / ffprobePerFile <= 0.6);
+    return true;
+}
+
+bool ListCost()
+{
+    TestProgram prog;
+    TMainForm *form = prog.start();
+    // No encoder: every probe answers at once with empty texts, so only the
+    // list's own work is timed (starting any process costs about a
+    // millisecond, far more than the list spends on a row).
+    form->EncoderPath = prog.path("absent/vxenc.dll");
+    const int count = 10000;
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names << QString("/media/camera/clip %1.avi").arg(i, 5, 10, QChar('0'));
+
+    QElapsedTimer clock;
+    clock.start();
+    form->DropFiles(names);
+    QCoreApplication::processEvents();
+    const double addSec = clock.nsecsElapsed() / 1e9;
+    if (form->ltvTask->topLevelItemCount() != count) {
+        std::fprintf(stderr, "list: %d rows after adding %d files\n", form->ltvTask->topLevelItemCount(), count);
+        return false;
+    }
+    Report("add 10000 files (probe answered at once)", addSec, "s", "< 2", addSec < 2.0);
+
+    SelectEverySecondRow(form->ltvTask);
+    QCoreApplication::processEvents();
+    clock.restart();
+    form->tbtnUpClick();
+    QCoreApplication::processEvents();
+    const double upSec = clock.nsecsElapsed() / 1e9;
+    const bool movedRight = form->ltvTask->topLevelItem(0)->text(0).endsWith("clip 00001.avi")
+        && form->ltvTask->topLevelItem(0)->isSelected() && !form->ltvTask->topLevelItem(1)->isSelected();
+    if (!movedRight) {
+        std::fprintf(stderr, "list: Move Up did not move the selected rows\n");
+        return false;
+    }
+    Report("move up 5000 selected rows of 10000", upSec, "s", "< 0.2", upSec < 0.2);
+
+    clock.restart();
+    form->tbtnRemoveClick();
+    QCoreApplication::processEvents();
+    const double removeSec = clock.nsecsElapsed() / 1e9;
+    if (form->ltvTask->topLevelItemCount() != count / 2) {
+        std::fprintf(stderr, "list: %d rows left after removing half\n", form->ltvTask->topLevelItemCount());
+        return false;
+    }
+    Report("remove 5000 selected rows of 10000", removeSec, "s", "< 0.2", removeSec < 0.2);
+
+    clock.restart();
+    form->tbtnClearClick();
+    QCoreApplication::processEvents();
+    const double clearSec = clock.nsecsElapsed() / 1e9;
+    Report("clear 5000 rows", clearSec, "s", "< 0.2", clearSec < 0.2);
+
+    // For information: the same adds with a process per probe (the fake
+    // encoder printing its fixed report).
+    prog.fakeEncoder();
+    form->EncoderPath = prog.path("vxenc.dll");
+    const int spawned = 300;
+    clock.restart();
+    form->DropFiles(names.mid(0, spawned));
+    const double perSpawnedAdd = clock.nsecsElapsed() / 1e6 / spawned;
+    std::printf("tasks: (info) add with a fake encoder process per probe: %.2f ms/file\n", perSpawnedAdd);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int clips = argc > 1 ? std::max(0, std::atoi(argv[1])) : 200;
+    if (clips > 0 && !RealFolder(clips))
+        ++g_failures;
+    if (!ListCost())
+        ++g_failures;
+    return g_failures == 0 ? 0 : 1;
+}
