@@ -93,47 +93,47 @@ void TSettingForm::BuildGeneralTab()
     pgcSetting->addTab(tabGeneral, "     General     ");
 
     labOutputDir = Named(new QLabel("Default Output Path:", tabGeneral), "labOutputDir");
-    labOutputDir->setGeometry(12, 19, 120, 18);
+    labOutputDir->setGeometry(10, 19, 142, 18);
     edtOutputDir = Named(new QLineEdit(tabGeneral), "edtOutputDir", "Default Output Path");
-    edtOutputDir->setGeometry(135, 17, 195, 22);
+    edtOutputDir->setGeometry(154, 17, 178, 22);
     labOutputDir->setBuddy(edtOutputDir);
     sbtnBrowse = Named(new QToolButton(tabGeneral), "sbtnBrowse", "Browse");
-    sbtnBrowse->setGeometry(333, 16, 24, 24);
+    sbtnBrowse->setGeometry(335, 16, 24, 24);
     sbtnBrowse->setAutoRaise(true);
     sbtnBrowse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     sbtnBrowse->setToolTip("Browse");
 
     labSyn = Named(new QLabel("Synchronization Mode:", tabGeneral), "labSyn");
-    labSyn->setGeometry(12, 53, 120, 18);
+    labSyn->setGeometry(10, 53, 142, 18);
     cmbSyn = Named(new QComboBox(tabGeneral), "cmbSyn", "Synchronization Mode");
-    cmbSyn->setGeometry(135, 51, 195, 22);
+    cmbSyn->setGeometry(154, 51, 178, 22);
     cmbSyn->addItems({"Auto", "Force Mode", "Progressive Mode"});
     labSyn->setBuddy(cmbSyn);
 
     bvlSeparator = Named(new QFrame(tabGeneral), "bvlSeparator", "Separator");
     bvlSeparator->setFrameShape(QFrame::HLine);
     bvlSeparator->setFrameShadow(QFrame::Sunken);
-    bvlSeparator->setGeometry(12, 88, 345, 2);
+    bvlSeparator->setGeometry(10, 88, 349, 2);
 
     chkOpenDir = Named(new QCheckBox("Open the output directory when the task is completed. ", tabGeneral),
                        "chkOpenDir", "Open the output directory when the task is completed.");
-    chkOpenDir->setGeometry(12, 104, 345, 20);
+    chkOpenDir->setGeometry(10, 104, 355, 20);
     chkExit = Named(new QCheckBox("Exit the program when the task is completed.", tabGeneral), "chkExit",
                     "Exit the program when the task is completed.");
-    chkExit->setGeometry(12, 130, 345, 20);
+    chkExit->setGeometry(10, 130, 355, 20);
     chkTurnoff = Named(new QCheckBox("Turn off the computer when the task is completed.", tabGeneral),
                        "chkTurnoff", "Turn off the computer when the task is completed.");
-    chkTurnoff->setGeometry(12, 156, 345, 20);
+    chkTurnoff->setGeometry(10, 156, 355, 20);
 
     gpbOverwrite = Named(new QGroupBox("Output File Overwrite", tabGeneral), "gpbOverwrite",
                          "Output File Overwrite");
-    gpbOverwrite->setGeometry(12, 192, 345, 82);
+    gpbOverwrite->setGeometry(10, 192, 349, 82);
     rdbOverWrite = Named(new QRadioButton("Overwrite", gpbOverwrite), "rdbOverWrite", "Overwrite");
-    rdbOverWrite->setGeometry(14, 24, 320, 20);
+    rdbOverWrite->setGeometry(14, 24, 330, 20);
     rdbOverWrite->setChecked(true);
     rdbRename = Named(new QRadioButton("Not overwrite (Rename to <Filename> + Index", gpbOverwrite),
                       "rdbRename", "Not overwrite (Rename to <Filename> + Index");
-    rdbRename->setGeometry(14, 50, 320, 20);
+    rdbRename->setGeometry(14, 50, 330, 20);
 }
 
 QWidget *TSettingForm::BuildGroupHeader(const QString &name, const QString &caption, QPushButton *&button)
