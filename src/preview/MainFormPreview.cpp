@@ -56,7 +56,8 @@ void TMainForm::PreviewSelected()
         }
         FilterGraphOwner.reset(graph);
         if (!graph->Available()) {
-            DisablePreview(graph->UnavailableReason());
+            const QString reason = graph->UnavailableReason();
+            DisablePreview(reason.isEmpty() ? QStringLiteral("The preview is unavailable.") : reason);
             return;
         }
         FilterGraph = graph;

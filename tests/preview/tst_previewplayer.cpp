@@ -440,6 +440,18 @@ private slots:
         QVERIFY(graph->calls.isEmpty());
     }
 
+    void unusableGraphWithoutReasonIsNotCreatedAgain()
+    {
+        Start(1);
+        graph->available = false;
+        form->sbtnPlay->click();
+        QVERIFY(!form->sbtnPlay->isEnabled());
+        QVERIFY(form->sbtnPlay->toolTip().startsWith("Play\n"));
+        QVERIFY(form->sbtnPlay->toolTip().size() > 5);
+        form->ltvTaskDblClick();
+        QCOMPARE(created, 1);
+    }
+
     void unusableServiceAtStartUpDisablesTheButtons()
     {
         Start(2, "GStreamer is missing here");
