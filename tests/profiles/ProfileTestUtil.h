@@ -12,7 +12,7 @@
 
 namespace ProfileTest {
 
-// The small profile of the worked example (five parameters, three groups).
+// A small sample profile (five parameters, three groups).
 inline QByteArray ExampleProfile()
 {
     return "[Main]\r\nType=avi\r\nPara=5\r\n0=Video Codec\r\n1=Video Size\r\n2=Bit Rate\r\n"

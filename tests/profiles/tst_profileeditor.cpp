@@ -328,7 +328,7 @@ private slots:
         QCOMPARE(form->btnVideo->text(), QString("-"));
     }
 
-    void workedExampleThroughTheDialogs()
+    void sampleProfileThroughTheDialogs()
     {
         TestProgram prog;
         prog.addProfile("Example.vpf", ExampleProfile());

@@ -20,7 +20,7 @@ void WriteBytes(const QString &path, const QByteArray &bytes)
     f.write(bytes);
 }
 
-// The profile of the worked example: five parameters in three groups.
+// A small sample profile: five parameters in three groups.
 const QByteArray ExampleProfile =
     "[Main]\r\nType=avi\r\nPara=5\r\n0=Video Codec\r\n1=Video Size\r\n2=Bit Rate\r\n"
     "3=Disable Audio\r\n4=Deinterlace\r\n\r\n"
@@ -292,7 +292,7 @@ private slots:
         QCOMPARE(p.parameters[0].captionText, QString("a,b,c"));
     }
 
-    void assemblesTheWorkedExample()
+    void assemblesTheSampleProfile()
     {
         const ProfileData p = read(ExampleProfile);
         QVERIFY(p.ok());
