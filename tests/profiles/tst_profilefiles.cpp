@@ -135,7 +135,7 @@ private slots:
         QCOMPARE(FindProfileFile(folder, ""), folder + ".vpf");
     }
 
-    void readsTheWorkedExample()
+    void readsTheSampleProfile()
     {
         const ProfileData p = read(ExampleProfile);
         QVERIFY2(p.ok(), qPrintable(p.problem));
