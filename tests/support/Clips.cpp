@@ -21,7 +21,13 @@ QString ProbeValue(const QStringList &selection, const QString &file)
     if (RunProgram("ffprobe", args, &out) != 0)
         return {};
     const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
-    return lines.isEmpty() ? QString() : lines.first().trimmed();
+    if (lines.isEmpty())
+        return {};
+    // Some containers add an empty side-data section, which csv prints as a trailing field.
+    QString size = lines.first().trimmed();
+    while (size.endsWith('x'))
+        size.chop(1);
+    return size;
 }
 
 // The fields of /proc/<pid>/stat after the process name: state first.
@@ -112,7 +118,13 @@ QString ProbeFrameSize(const QString &file)
     if (RunProgram("ffprobe", args, &out) != 0)
         return {};
     const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
-    return lines.isEmpty() ? QString() : lines.first().trimmed();
+    if (lines.isEmpty())
+        return {};
+    // Some containers add an empty side-data section, which csv prints as a trailing field.
+    QString size = lines.first().trimmed();
+    while (size.endsWith('x'))
+        size.chop(1);
+    return size;
 }
 
 QString ProbeFormatName(const QString &file)
