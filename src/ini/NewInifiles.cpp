@@ -31,9 +31,17 @@ QByteArray Fold(QByteArray text)
     return text;
 }
 
+// A line can hold no line break (it would split into more lines, and the
+// line numbers found in the section text would no longer be those of the held
+// lines) and no NUL (it ends the text when the file is read again, dropping
+// everything after it). Writes and lookups alike turn them into blanks.
 QByteArray Bytes(const QString &text)
 {
-    return text.toUtf8();
+    QByteArray bytes = text.toUtf8();
+    for (char &c : bytes)
+        if (c == '\r' || c == '\n' || c == '\0')
+            c = ' ';
+    return bytes;
 }
 
 // Lines end at CR LF, a lone CR or a lone LF; a NUL byte ends the text. A last
@@ -164,6 +172,12 @@ TNewInifile::TNewInifile(const QString &fileName)
     m_lines = SplitLines(text);
 }
 
+TNewInifile::TNewInifile(const QString &fileName, const QByteArray &text)
+    : m_fileName(fileName)
+    , m_lines(SplitLines(text))
+{
+}
+
 QByteArray TNewInifile::WholeText() const
 {
     QByteArray text;
@@ -268,6 +282,16 @@ void TNewInifile::WriteString(const QString &section, const QString &key, const 
         m_lines.append(Bytes(QLatin1Char('[') + section + QLatin1Char(']')));
         m_lines.append(line);
     } else if (k < 0) {
+        // A "[" behind the header on its own line ends the section there, and
+        // a line inserted below would not belong to it: the text from "]" on
+        // is moved to a line of its own first, so every key read before
+        // still reads the same.
+        const QByteArray header = SectionHeader(section);
+        const int behind = Fold(m_lines.at(h)).indexOf(header) + header.size();
+        if (m_lines.at(h).indexOf('[', behind) >= 0) {
+            m_lines.insert(h + 1, m_lines.at(h).mid(behind));
+            m_lines[h].truncate(behind);
+        }
         m_lines.insert(h + 1, line);
     } else if (k == 0) {
         // The key stands on the header line behind "]" (a hand-edited file).

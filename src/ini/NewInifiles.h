@@ -20,6 +20,9 @@ public:
 class TNewInifile {
 public:
     explicit TNewInifile(const QString &fileName); // throws EFileError
+    // Holds text as if fileName had been read and held it; the disk is not
+    // touched until SaveAndFree() (cheap checks over many texts).
+    TNewInifile(const QString &fileName, const QByteArray &text);
     TNewInifile(const TNewInifile &) = delete;
     TNewInifile &operator=(const TNewInifile &) = delete;
 
