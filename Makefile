@@ -30,5 +30,10 @@ test-asan: deps
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
 
+# Fuzz targets (clang, libFuzzer, ASan + UBSan) in build-fuzz; each runs to
+# FUZZ_RUNS executions (default one million) within FUZZ_MAX_SECONDS.
+fuzz:
+	@JOBS=$(JOBS) tests/fuzz/run_fuzz.sh build-fuzz
+
 clean:
 	@rm -rf $(BUILD) build-asan build-fuzz
