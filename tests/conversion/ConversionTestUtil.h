@@ -57,7 +57,7 @@ inline QStringList HeaderPieces()
 
 // A conversion script: the lines of before, then each piece printed on its
 // own, gapMs apart, then the lines of end.
-inline QString PiecesScript(const QStringList &pieces, int gapMs = 150, const QString &end = "exit 0",
+inline QString PiecesScript(const QStringList &pieces, int gapMs = 250, const QString &end = "exit 0",
                             const QString &before = QString())
 {
     QString s = "[convert]\n" + before;

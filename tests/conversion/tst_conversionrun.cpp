@@ -378,7 +378,7 @@ void TestConversionRun::stopMidItemSecondStopIgnored()
     Setup s;
     s.addClip("a.avi");
     s.addClip("b.avi");
-    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=25.00 x\r"}, 150, "hang"));
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=25.00 x\r"}, 250, "hang"));
     int stateAfterSecond = -1;
     Driver d(s.form);
     d.when([&] { return s.form->labCurProgress->text() == "25%"; },
@@ -455,7 +455,7 @@ void TestConversionRun::timerTicksWhileWaiting()
 {
     Setup s;
     s.addClip("a.avi");
-    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=50.00 x\r"}, 150,
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=50.00 x\r"}, 250,
                                "sleep 2300\nout frame=2 time=100.00 x\\r\nexit 0"));
     bool emptyAtStart = false;
     int seenElapsed = 0;
@@ -484,7 +484,7 @@ void TestConversionRun::remainingTimeFromTheTotalBar()
 {
     Setup s;
     s.addClip("a.avi");
-    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=25.00 x\r"}, 150,
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=25.00 x\r"}, 250,
                                "sleep 100000\nout frame=1 time=100.00 x\\r\nhang"));
     QStringList labels;
     auto tick = [&](int before) {
@@ -704,15 +704,15 @@ void TestConversionRun::failedExitIsReportedAndCounted()
     // Every run waits a moment after reading its script, so the driver can
     // change the script for the next one meanwhile.
     const QString good = PiecesScript({"banner\n", "streams\n", "frame=1 time=100.00 x\r"}, 150,
-                                      "exit 0", "sleep 400\n");
+                                      "exit 0", "sleep 600\n");
     const QString bad = PiecesScript({"banner\n", "line 1\n", "line 2\nline 3\n",
-                                      "Error: cannot write the output\n"}, 100, "exit 1", "sleep 400\n");
+                                      "Error: cannot write the output\n"}, 100, "exit 1", "sleep 600\n");
     s.convertWith(good);
     Driver d(s.form);
     d.when([&] { return s.encoder().runs().size() == 1; },
-           [&] { QTimer::singleShot(100, [&] { s.encoder().setScript(bad); }); });
+           [&] { QTimer::singleShot(250, [&] { s.encoder().setScript(bad); }); });
     d.when([&] { return s.encoder().runs().size() == 2; },
-           [&] { QTimer::singleShot(100, [&] { s.encoder().setScript(good); }); });
+           [&] { QTimer::singleShot(250, [&] { s.encoder().setScript(good); }); });
     // An earlier failure's tooltip goes away when the row converts again.
     s.form->ltvTask->topLevelItem(2)->setToolTip(0, "old");
     s.clickStart();
