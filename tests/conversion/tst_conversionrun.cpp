@@ -156,7 +156,7 @@ void TestConversionRun::malformedLengthKeepsCurrentBarAtZero()
     // Total is -1 + 11 = 10 s. First item: current bar stays 0, total 50 %.
     // Second item: 5 of 11 -> 45 %, (-1 + 5) of 10 -> 40 %, then full once finished.
     QCOMPARE(d.states, QStringList({"0/0/0%/0%", "0/50/0%/50%", "45/40/45%/40%", "100/100/100%/100%"}));
-    // The broken length still passes its -1 to the encoder, as the text says.
+    // The broken length still reaches the encoder, as -1 seconds.
     const QList<QStringList> runs = s.encoder().runs();
     QCOMPARE(runs.size(), 2);
     QVERIFY(runs[0].join(' ').contains("-t -1"));
