@@ -320,10 +320,11 @@ void TNewInifile::SaveAndFree()
     if (m_freed)
         return;
     // Written beside the old file and renamed over it: a failed or interrupted
-    // save leaves the old text whole.
+    // save leaves the old text whole. Unbuffered, so a short write on a full
+    // disk is seen here rather than lost in a buffer flush.
     QSaveFile file(m_fileName);
     const QByteArray text = WholeText();
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(text) != text.size() || !file.commit()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(m_fileName, reason));
