@@ -37,3 +37,7 @@ fuzz:
 
 clean:
 	@rm -rf $(BUILD) build-asan build-fuzz
+
+screenshots: build
+	@rm -rf $(BUILD)/screenshots
+	@xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/tests/velvo_screenshots $(BUILD)/screenshots

@@ -168,9 +168,11 @@ void TMainForm::BuildMainPanel()
     ltvTask->setColumnCount(1 + SubItemCount);
     ltvTask->setHeaderLabels({"Input File", "Length", "Size", "Status", "Output Name", "Output Ext",
                               "Source Start", "Source End", "Clip Length", "Clip Start", "Clip End"});
+    // Before hiding: a stretched last section would keep counting in the
+    // header's length once hidden, and the list would scroll sideways.
+    ltvTask->header()->setStretchLastSection(false);
     for (int c = 4; c <= SubItemCount; ++c)
         ltvTask->setColumnHidden(c, true);
-    ltvTask->header()->setStretchLastSection(false);
     ltvTask->header()->setAccessibleName("Task List columns");
     ltvTask->header()->setStyleSheet("QHeaderView::section { background-color: rgb(243,243,243); "
                                       "border: 0px; border-right: 1px solid rgb(210,210,210); "

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -121,6 +122,12 @@ void TestMainForm::taskListColumns()
     TMainForm *hidden = second.start({}, false);
     for (int c = 0; c < 4; ++c)
         QCOMPARE(hidden->ltvTask->columnWidth(c), widths[c]);
+    // The hidden columns take no room: the list does not scroll sideways.
+    int visible = 0;
+    for (int c = 0; c < 4; ++c)
+        visible += list->columnWidth(c);
+    QCOMPARE(list->header()->length(), visible);
+    QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
     QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
     QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
 }
