@@ -8,6 +8,7 @@
 #include "conversion/EncoderProcess.h"
 #include "ini/NewInifiles.h"
 #include "preview/PreviewWidgets.h"
+#include "profiles/GroupHeader.h"
 #include "profiles/ValueListEditor.h"
 #include "settings/Settings.h"
 
@@ -250,34 +251,6 @@ void TMainForm::BuildMainPanel()
     connect(bbtnSetting, &QPushButton::clicked, this, &TMainForm::bbtnSettingClick);
 }
 
-QWidget *TMainForm::BuildGroupHeader(const QString &name, const QString &caption, QPushButton *&button)
-{
-    auto *header = new QLabel(caption);
-    header->setObjectName(name);
-    header->setAccessibleName(caption.trimmed());
-    header->setFixedHeight(18);
-    header->setAutoFillBackground(true);
-    QPalette pal = header->palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Dark));
-    pal.setColor(QPalette::WindowText, Qt::black);
-    header->setPalette(pal);
-    QFont bold = header->font();
-    bold.setBold(true);
-    header->setFont(bold);
-    button = new QPushButton("-", header);
-    button->setObjectName("btn" + name.mid(3));
-    button->setAccessibleName("Collapse " + caption.trimmed());
-    button->setGeometry(5, 3, 12, 12);
-    QFont big = button->font();
-    big.setBold(true);
-    big.setPixelSize(16);
-    button->setFont(big);
-    button->setStyleSheet("QPushButton { padding: 0px; margin: 0px; border: 1px solid gray; "
-                          "background: palette(button); line-height: 10px; font-size: 12px; }");
-    header->installEventFilter(this);
-    return header;
-}
-
 void TMainForm::BuildProfileGroups()
 {
     auto *content = new QWidget;
@@ -298,21 +271,25 @@ void TMainForm::BuildProfileGroups()
         vle->SetColumnWidths(95, 68);
         stack->addWidget(vle);
     };
-    panOutput = BuildGroupHeader("panOutput", "      Output", btnOutput);
+    panOutput = MakeGroupHeader("panOutput", "      Output", btnOutput);
+    panOutput->installEventFilter(this);
     stack->addWidget(panOutput);
     editor(vleOutput, "vleOutput", "Output options", {"New Filename", "Start Time", "End Time"});
     vleOutput->setFixedHeight(vleOutput->RowsHeight(1));
-    panVideo = BuildGroupHeader("panVideo", "      Video", btnVideo);
+    panVideo = MakeGroupHeader("panVideo", "      Video", btnVideo);
+    panVideo->installEventFilter(this);
     stack->addWidget(panVideo);
     editor(vleVideo, "vleVideo", "Video parameters",
            {"Video Codec", "Video Size", "Bit Rate", "Frame Rate", "Aspect", "Disable Video"});
     vleVideo->setFixedHeight(108);
-    panAudio = BuildGroupHeader("panAudio", "      Audio", btnAudio);
+    panAudio = MakeGroupHeader("panAudio", "      Audio", btnAudio);
+    panAudio->installEventFilter(this);
     stack->addWidget(panAudio);
     editor(vleAudio, "vleAudio", "Audio parameters",
            {"Audio Codec", "Audio Bitrate", "Sample Rate", "Channels", "Volumn", "Disable Audio"});
     vleAudio->setFixedHeight(108);
-    panAdvanced = BuildGroupHeader("panAdvanced", "      Advanced", btnAdvanced);
+    panAdvanced = MakeGroupHeader("panAdvanced", "      Advanced", btnAdvanced);
+    panAdvanced->installEventFilter(this);
     stack->addWidget(panAdvanced);
     editor(vleAdvanced, "vleAdvanced", "Advanced parameters", {"Bit Exact Algorithms", "Deinterlace"});
     vleAdvanced->setFixedHeight(36);

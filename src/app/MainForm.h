@@ -202,7 +202,6 @@ private:
     void BuildSidePane();
     void BuildProfileGroups();
     void BuildPreviewPane();
-    QWidget *BuildGroupHeader(const QString &name, const QString &caption, QPushButton *&button);
     // Per subsystem wiring, called once from FormCreate.
     void SetupTaskList();
     void SetupProfiles();

@@ -4,6 +4,7 @@
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
 #include "ini/NewInifiles.h"
+#include "profiles/GroupHeader.h"
 #include "profiles/ProfileEditors.h"
 #include "profiles/ValueListEditor.h"
 #include "settings/ProfileSaving.h"
@@ -136,34 +137,6 @@ void TSettingForm::BuildGeneralTab()
     rdbRename->setGeometry(14, 50, 330, 20);
 }
 
-QWidget *TSettingForm::BuildGroupHeader(const QString &name, const QString &caption, QPushButton *&button)
-{
-    auto *header = new QLabel(caption);
-    header->setObjectName(name);
-    header->setAccessibleName(caption.trimmed());
-    header->setFixedHeight(18);
-    header->setAutoFillBackground(true);
-    QPalette pal = header->palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Dark));
-    pal.setColor(QPalette::WindowText, Qt::black);
-    header->setPalette(pal);
-    QFont bold = header->font();
-    bold.setBold(true);
-    header->setFont(bold);
-    button = new QPushButton("-", header);
-    button->setObjectName("btn" + name.mid(3));
-    button->setAccessibleName("Collapse " + caption.trimmed());
-    button->setGeometry(5, 3, 12, 12);
-    button->setAutoDefault(false);
-    QFont big = button->font();
-    big.setBold(true);
-    big.setPixelSize(16);
-    button->setFont(big);
-    button->setStyleSheet("QPushButton { padding: 0px; margin: 0px; border: 1px solid gray; "
-                          "background: palette(button); line-height: 10px; font-size: 12px; }");
-    return header;
-}
-
 void TSettingForm::BuildProfilesTab()
 {
     tabProfiles = Named(new QWidget, "tabProfiles", "Profiles");
@@ -195,15 +168,15 @@ void TSettingForm::BuildProfilesTab()
         stack->addWidget(vle);
         connect(vle, &TValueListEditor::MousePressed, this, &TSettingForm::RepaintEditors);
     };
-    panVideo = BuildGroupHeader("panVideo", "      Video", btnVideo);
+    panVideo = MakeGroupHeader("panVideo", "      Video", btnVideo);
     stack->addWidget(panVideo);
     editor(vleVideo, "vleVideo", "Video parameters",
            {"Video Codec", "Video Size", "Bit Rate", "Frame Rate", "Aspect", "Disable Video"}, 108);
-    panAudio = BuildGroupHeader("panAudio", "      Audio", btnAudio);
+    panAudio = MakeGroupHeader("panAudio", "      Audio", btnAudio);
     stack->addWidget(panAudio);
     editor(vleAudio, "vleAudio", "Audio parameters",
            {"Audio Codec", "Audio Bitrate", "Sample Rate", "Channels", "Volumn", "Disable Audio"}, 108);
-    panAdvanced = BuildGroupHeader("panAdvanced", "      Advanced", btnAdvanced);
+    panAdvanced = MakeGroupHeader("panAdvanced", "      Advanced", btnAdvanced);
     stack->addWidget(panAdvanced);
     editor(vleAdvanced, "vleAdvanced", "Advanced parameters", {"Bit Exact Algorithms", "Deinterlace"}, 36);
     stack->addStretch(1);

@@ -103,7 +103,6 @@ protected:
 private:
     void BuildGeneralTab();
     void BuildProfilesTab();
-    QWidget *BuildGroupHeader(const QString &name, const QString &caption, QPushButton *&button);
     void ShowDialog();
     void ReportError(const QString &text);
     TValueListEditor *EditorOfGroup(int group) const;
