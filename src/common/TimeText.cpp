@@ -1,5 +1,6 @@
 #include "common/TimeText.h"
 
+#include "common/Decimal.h"
 #include "ini/NewInifiles.h"
 
 #include <cmath>
@@ -34,61 +35,6 @@ qint64 TruncateToInt64(double value)
 QString TwoDigits(qint64 value)
 {
     return QString::number(value).rightJustified(2, QLatin1Char('0'));
-}
-
-// A decimal number with "." as the decimal point in any locale: blanks around
-// it, an optional sign, digits with an optional fraction, an optional
-// exponent. Values that do not fit a double fail.
-bool ParseDotDouble(const QString &text, double &value)
-{
-    const QByteArray bytes = text.toLatin1();
-    if (text.size() != bytes.size())
-        return false;
-    int i = 0;
-    const int n = bytes.size();
-    while (i < n && bytes[i] == ' ')
-        ++i;
-    const int start = i;
-    if (i < n && (bytes[i] == '+' || bytes[i] == '-'))
-        ++i;
-    int digits = 0;
-    while (i < n && bytes[i] >= '0' && bytes[i] <= '9') {
-        ++i;
-        ++digits;
-    }
-    if (i < n && bytes[i] == '.') {
-        ++i;
-        while (i < n && bytes[i] >= '0' && bytes[i] <= '9') {
-            ++i;
-            ++digits;
-        }
-    }
-    if (digits == 0)
-        return false;
-    if (i < n && (bytes[i] == 'e' || bytes[i] == 'E')) {
-        ++i;
-        if (i < n && (bytes[i] == '+' || bytes[i] == '-'))
-            ++i;
-        int expDigits = 0;
-        while (i < n && bytes[i] >= '0' && bytes[i] <= '9') {
-            ++i;
-            ++expDigits;
-        }
-        if (expDigits == 0)
-            return false;
-    }
-    const int stop = i;
-    while (i < n && bytes[i] == ' ')
-        ++i;
-    if (i != n)
-        return false;
-    // QByteArray::toDouble reads "." as the decimal point whatever the locale.
-    bool ok = false;
-    const double v = bytes.mid(start, stop - start).toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return false;
-    value = v;
-    return true;
 }
 
 } // namespace
@@ -134,7 +80,7 @@ double TimeTextToSeconds(const QString &text)
     double secs = 0;
     if (!ParseInt32(hText, hours) || !ParseInt32(mText, minutes))
         return -1;
-    if (sText.startsWith(QLatin1Char('.')) || !ParseDotDouble(sText, secs))
+    if (sText.startsWith(QLatin1Char('.')) || ReadDotDecimal(sText, secs, true) != DecimalKind::Number)
         return -1;
     // Summed in 64 bits: large hour counts must not wrap around.
     return double(3600 * qint64(hours) + 60 * qint64(minutes)) + secs;

@@ -1,62 +1,11 @@
 #include "conversion/Progress.h"
 
+#include "common/Decimal.h"
 #include "common/TimeText.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-
-namespace {
-
-enum class NumberKind { NotANumber, Number, OutOfRange };
-
-NumberKind ReadDecimal(const QString &text, double &value)
-{
-    const QByteArray bytes = text.toLatin1();
-    if (bytes.size() != text.size() || bytes.isEmpty())
-        return NumberKind::NotANumber;
-    int i = 0;
-    const int n = bytes.size();
-    if (bytes[i] == '+' || bytes[i] == '-')
-        ++i;
-    int digits = 0;
-    while (i < n && bytes[i] >= '0' && bytes[i] <= '9') {
-        ++i;
-        ++digits;
-    }
-    if (i < n && bytes[i] == '.') {
-        ++i;
-        while (i < n && bytes[i] >= '0' && bytes[i] <= '9') {
-            ++i;
-            ++digits;
-        }
-    }
-    if (digits == 0)
-        return NumberKind::NotANumber;
-    if (i < n && (bytes[i] == 'e' || bytes[i] == 'E')) {
-        ++i;
-        if (i < n && (bytes[i] == '+' || bytes[i] == '-'))
-            ++i;
-        int expDigits = 0;
-        while (i < n && bytes[i] >= '0' && bytes[i] <= '9') {
-            ++i;
-            ++expDigits;
-        }
-        if (expDigits == 0)
-            return NumberKind::NotANumber;
-    }
-    if (i != n)
-        return NumberKind::NotANumber;
-    // QByteArray::toDouble always reads "." as the decimal point.
-    bool ok = false;
-    const double v = bytes.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return NumberKind::OutOfRange;
-    value = v;
-    return NumberKind::Number;
-}
-
-} // namespace
 
 QString ChunkText(const QByteArray &bytes)
 {
@@ -77,7 +26,7 @@ QString ProgressValueText(const QString &chunk)
 
 bool ParseDecimal(const QString &text, double &value)
 {
-    return ReadDecimal(text, value) == NumberKind::Number;
+    return ReadDotDecimal(text, value, false) == DecimalKind::Number;
 }
 
 bool BarPosition(double part, double whole, int &position)
@@ -95,14 +44,14 @@ TChunkProgress ExamineChunk(const QString &chunk, double &currentTime, double cl
 {
     TChunkProgress result;
     double value = 0;
-    switch (ReadDecimal(ProgressValueText(chunk), value)) {
-    case NumberKind::Number:
+    switch (ReadDotDecimal(ProgressValueText(chunk), value, false)) {
+    case DecimalKind::Number:
         if (value > currentTime)
             currentTime = value;
         break;
-    case NumberKind::OutOfRange:
+    case DecimalKind::OutOfRange:
         return result; // a value that cannot be held ends the examination
-    case NumberKind::NotANumber:
+    case DecimalKind::NotANumber:
         break; // no usable value: the bars are still recomputed
     }
     return ProgressAt(currentTime, clipSeconds, doneSeconds, totalSeconds);
