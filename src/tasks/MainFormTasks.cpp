@@ -38,7 +38,7 @@ const QString KeyEndTime = QStringLiteral("End Time");
 class TTaskListHelper : public QObject {
 public:
     TTaskListHelper(TMainForm *form, QTreeWidget *list)
-        : QObject(form), m_form(form), m_list(list)
+        : QObject(form), m_form(form), m_list(list), m_viewport(list->viewport())
     {
         QAbstractItemModel *model = list->model();
         connect(model, &QAbstractItemModel::rowsInserted, this,
@@ -63,7 +63,7 @@ public:
                 m_form->ShowOutputOptions();
         });
         list->installEventFilter(this);
-        list->viewport()->installEventFilter(this);
+        m_viewport->installEventFilter(this);
     }
 
     bool Contains(const QString &caption) const { return m_captions.value(caption) > 0; }
@@ -98,7 +98,7 @@ protected:
                 m_form->tbtnClearClick();
                 return true;
             }
-        } else if (watched == m_list->viewport()) {
+        } else if (watched == m_viewport) {
             if (event->type() == QEvent::MouseButtonRelease) {
                 if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
                     m_form->ltvTaskClick();
@@ -113,6 +113,9 @@ protected:
 private:
     TMainForm *m_form;
     QTreeWidget *m_list;
+    // Kept rather than asked for: events still arrive while the list is being
+    // destroyed, when it is no longer a scroll area.
+    QWidget *m_viewport;
     QHash<QString, int> m_captions;
 };
 
