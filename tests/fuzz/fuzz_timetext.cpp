@@ -7,9 +7,12 @@
 // - for a finite value 0 <= v <= 1e9, SecondsToTimeText(v) parses back to v
 //   rounded to tenths (ties to even), within 1e-6 relative;
 // - a time text read back from SecondsToTimeText has the form
-//   hh:mm:ss or hh:mm:ss.t with minutes and seconds below 60.
+//   hh:mm:ss or hh:mm:ss.t with minutes and seconds below 60;
+// - a dot-decimal number read is finite and is the value the C locale reads;
+//   one read without blanks allowed reads the same with them allowed.
 
 #include "FuzzCheck.h"
+#include "common/Decimal.h"
 #include "common/TimeText.h"
 
 #include <QRegularExpression>
@@ -57,7 +60,7 @@ void CheckRoundTrip(double v)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider in(data, size);
-    switch (in.ConsumeIntegralInRange<int>(0, 3)) {
+    switch (in.ConsumeIntegralInRange<int>(0, 4)) {
     case 0: {
         // Text as the user types it (UTF-8) and as bytes map one to one.
         const std::string bytes = in.ConsumeRemainingBytesAsString();
@@ -88,6 +91,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                  .arg(in.ConsumeIntegral<qint32>())
                                  .arg(QString::fromStdString(in.ConsumeRandomLengthString(16)));
         CheckParse(text);
+        break;
+    }
+    case 4: {
+        const bool allowBlanks = in.ConsumeBool();
+        const std::string bytes = in.ConsumeRemainingBytesAsString();
+        const QString text = QString::fromUtf8(bytes.data(), int(bytes.size()));
+        double value = 0;
+        const DecimalKind kind = ReadDotDecimal(text, value, allowBlanks);
+        if (kind == DecimalKind::Number) {
+            bool ok = false;
+            const double c = text.toDouble(&ok);
+            FUZZ_CHECK(std::isfinite(value) && ok && c == value,
+                       Shown(text) + QStringLiteral(" read as %1").arg(value, 0, 'g', 17));
+        }
+        if (!allowBlanks && kind != DecimalKind::NotANumber) {
+            double again = 0;
+            FUZZ_CHECK(ReadDotDecimal(text, again, true) == kind
+                           && (kind != DecimalKind::Number || again == value),
+                       Shown(text));
+        }
         break;
     }
     }

@@ -104,9 +104,9 @@ def inifile_seeds():
         (7, "Default", "Auto Exit", True), (3, "Main", "Profile", None)])
     yield "preferences-saved", ops(Input().u8(0).string(PREFERENCES), [
         (4, "Main", "Output Path", "/tmp/"), (6, "Main", "Profile", 3), (7, "New", "Overwrite", True)])
-    yield "first-run", ops(Input().u8(8).string(""), [
+    yield "first-run", ops(Input().u8(32).string(""), [
         (6, "Main", "Profile", 0), (7, "Main", "Overwrite", False), (4, "Main", "Output Path", "/p/")])
-    yield "profile", ops(Input().u8(1).string(PROFILE), [
+    yield "profile", ops(Input().u8(1).string(PROFILE[:PROFILE.index("[Bit Rate]")]), [
         (1, "Main", "Para", 0), (0, "Video Size", "Caption", None), (6, "Video Size", "Index", 2),
         (8, "Bit Rate", "", None), (9, "", "cmd", None), (5, "Bit Rate", "Value", "1200")])
     yield "hand-edited", ops(Input().u8(16).string(
@@ -118,12 +118,15 @@ def inifile_seeds():
 def timetext_seeds():
     for name, text in [("plain", "00:01:23.4"), ("long", "123:59:59.9"), ("hex", "$A:x1F:05"),
                        ("blanks", " 1: 2: 3.5 "), ("exponent", "0:0:1e3"), ("bad", "1:2")]:
-        yield "text-" + name, Input().ranged(0, 0, 3).rest(text).bytes()
+        yield "text-" + name, Input().ranged(0, 0, 4).rest(text).bytes()
     for name, value in [("zero", 0.0), ("tenths", 83.45), ("round-up", 59.96), ("hours", 359999.94),
                         ("huge", 1e300), ("negative", -12.25)]:
-        yield "seconds-" + name, Input().ranged(1, 0, 3).raw_double(value).bytes()
-    yield "scaled", Input().ranged(2, 0, 3).ranged(12, -40, 29).ranged(1 << 62, 0, (1 << 64) - 1).bytes()
-    yield "fields", Input().ranged(3, 0, 3).i32(1).i32(59).string("59.95").bytes()
+        yield "seconds-" + name, Input().ranged(1, 0, 4).raw_double(value).bytes()
+    yield "scaled", Input().ranged(2, 0, 4).ranged(12, -40, 29).ranged(1 << 62, 0, (1 << 64) - 1).bytes()
+    yield "fields", Input().ranged(3, 0, 4).i32(1).i32(59).string("59.95").bytes()
+    for name, text, blanks in [("decimal", "12.75", False), ("decimal-blanks", " -1.5e3 ", True),
+                               ("decimal-huge", "1e999", False)]:
+        yield name, Input().ranged(4, 0, 4).boolean(blanks).rest(text).bytes()
 
 
 def probe_seeds():

@@ -6,7 +6,7 @@
 set -u -o pipefail
 
 SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD_DIR=${1:-$SOURCE_DIR/build-fuzz}
+BUILD_DIR=$(realpath -m "${1:-$SOURCE_DIR/build-fuzz}")
 shift || true
 FUZZ_RUNS=${FUZZ_RUNS:-1000000}
 FUZZ_MAX_SECONDS=${FUZZ_MAX_SECONDS:-600}
@@ -42,10 +42,11 @@ for target in "${TARGETS[@]}"; do
   echo "== $target: up to $FUZZ_RUNS runs, at most $FUZZ_MAX_SECONDS s"
   start=$(date +%s)
   # New inputs go to the work corpus; the seeds in the tree stay as they are.
-  # Every INI lookup walks the whole text: files are kept to the size of a
-  # large profile so that the runs fit the time.
+  # Every INI lookup walks the whole text: texts are kept to the size of a
+  # Preferences.ini or a large profile so that the runs fit the time.
   case $target in
-    fuzz_inifile|fuzz_profile) extra=(-max_len=1024) ;;
+    fuzz_inifile) extra=(-max_len=512) ;;
+    fuzz_profile) extra=(-max_len=1024) ;;
     *) extra=() ;;
   esac
   "$BUILD_DIR/$target" -runs="$FUZZ_RUNS" -max_total_time="$FUZZ_MAX_SECONDS" "${extra[@]}" \
