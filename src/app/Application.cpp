@@ -2,6 +2,7 @@
 
 #include "app/Forms.h"
 #include "app/MainForm.h"
+#include "app/StartupReport.h"
 #include "common/Platform.h"
 #include "ini/NewInifiles.h"
 
@@ -81,6 +82,7 @@ int RunVelvo(int argc, char **argv)
         ShowErrorMessage(QString::fromUtf8(e.what()));
         return 1;
     }
+    InstallStartupReport(main);
     main->show();
     const int result = app.exec();
     DestroyForms();

@@ -1,0 +1,78 @@
+#include "app/StartupReport.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFile>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdio>
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+// Watches the whole application for the first paint inside the window: the
+// window itself may be covered by opaque children and never get one.
+class FirstPaintWatch : public QObject {
+public:
+    explicit FirstPaintWatch(QWidget *window) : QObject(qApp), window(window) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !reported && window && watched->isWidgetType()
+            && static_cast<QWidget *>(watched)->window() == window) {
+            reported = true;
+            // Queued, so the report follows the whole paint pass and its flush.
+            QTimer::singleShot(0, this, [this] { Report(); });
+        }
+        return false;
+    }
+
+private:
+    void Report()
+    {
+        qApp->removeEventFilter(this);
+        std::printf("startup-ms %.0f\n", MillisecondsSinceProcessStart());
+        std::fflush(stdout);
+        if (window && qgetenv("VELVO_EXIT_AFTER_STARTUP") == "1")
+            window->close();
+        deleteLater();
+    }
+
+    QPointer<QWidget> window;
+    bool reported = false;
+};
+
+} // namespace
+
+double MillisecondsSinceProcessStart()
+{
+    QFile file("/proc/self/stat");
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = file.readAll();
+    // The command name may hold blanks and parentheses: count fields after the last ')'.
+    const int close = stat.lastIndexOf(')');
+    if (close < 0)
+        return -1;
+    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+    // starttime is field 22 of the line; fields here start at field 3.
+    constexpr int StartTimeIndex = 22 - 3;
+    bool ok = false;
+    const double startTicks = fields.size() > StartTimeIndex ? fields[StartTimeIndex].toDouble(&ok) : 0;
+    const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
+    timespec now{};
+    if (!ok || ticksPerSecond <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &now) != 0)
+        return -1;
+    const double nowMs = now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+    return nowMs - startTicks * 1e3 / ticksPerSecond;
+}
+
+void InstallStartupReport(QWidget *window)
+{
+    if (!window || qgetenv("VELVO_REPORT_STARTUP") != "1")
+        return;
+    qApp->installEventFilter(new FirstPaintWatch(window));
+}
