@@ -14,7 +14,8 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target velvo
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	  echo "No display found: Velvo needs a graphical session. Without one, run it on a virtual display: xvfb-run make run" >&2; \
 	else $(BUILD)/velvo/velvo; fi
@@ -22,13 +23,19 @@ run: build
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# Every bench_* program in turn, then one table of all their results.
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && QT_QPA_PLATFORM=offscreen "$$b"; done
+	@log=$(BUILD)/bench/results.txt; : > "$$log"; \
+	for b in $(BUILD)/bench/bench_*; do \
+	  [ -f "$$b" ] && [ -x "$$b" ] || continue; \
+	  echo "BENCH-START|$${b##*/}" >> "$$log"; \
+	  QT_QPA_PLATFORM=offscreen "$$b" | tee -a "$$log" | grep --line-buffered -v '^BENCH|'; \
+	  echo "BENCH-EXIT|$${b##*/}|$${PIPESTATUS[0]}" >> "$$log"; \
+	done; \
+	scripts/bench-summary "$$log"
 
 test-asan: deps
-	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELVO_SANITIZE=ON >/dev/null
-	@cmake --build build-asan -j $(JOBS)
-	@cd build-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
+	@JOBS=$(JOBS) tests/sanitizer/run_asan.sh build-asan
 
 # Fuzz targets (clang, libFuzzer, ASan + UBSan) in build-fuzz; each runs to
 # FUZZ_RUNS executions (default one million) within FUZZ_MAX_SECONDS.

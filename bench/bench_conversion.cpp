@@ -3,6 +3,7 @@
 // another by a shell, (2) the longest delay of a 10 ms timer on the GUI
 // thread during that batch, (3) from a Stop click to no encoder process left.
 // Usage: bench_conversion [number of clips, default 10] [seconds per clip, default 8]
+#include "BenchReport.h"
 #include "Clips.h"
 #include "TestProgram.h"
 
@@ -38,12 +39,16 @@ const QByteArray FallbackProfile =
     "[Video Codec]\r\nSort=1\r\nList=0\r\nReadOnly=1\r\nCaption=MPEG-4\r\nValue=mpeg4\r\ncmd=-vcodec\r\n\r\n"
     "[Audio Codec]\r\nSort=2\r\nList=0\r\nReadOnly=1\r\nCaption=AAC\r\nValue=aac\r\ncmd=-acodec\r\n";
 
-void Report(const char *what, double value, const char *unit, double target, bool lowerIsBetter = true)
+void Report(const char *what, double value, const char *unit, double target, bool lowerIsBetter = true,
+            bool machine = true)
 {
     const bool pass = lowerIsBetter ? value <= target : value >= target;
     std::printf("conversion: %-50s %9.3f %-3s (target <= %.3f %s) %s\n", what, value, unit, target, unit,
                 pass ? "PASS" : "FAIL");
     std::fflush(stdout);
+    if (machine)
+        BenchLine(QString("conversion: ") + what, value, unit, NoBaseline,
+                  QString("%1 %2 %3").arg(lowerIsBetter ? "<=" : ">=").arg(target).arg(unit), BenchVerdict(pass));
 }
 
 QString ShellQuoted(const QString &text)
@@ -235,7 +240,9 @@ int main(int argc, char **argv)
                      shell, run.worstTimerLateMs);
     }
     std::printf("conversion: %d clips of %.1f s, 640x360, profile \"%s\"\n", count, seconds, qPrintable(profile));
-    Report("batch wall time, run / shell (best of 3)", runBest / shellBest, "x", 1.05);
+    Report("batch wall time, run / shell (best of 3)", runBest / shellBest, "x", 1.05, true, false);
+    BenchLine(QString("conversion: batch of %1 clips, Start to done vs the same ffmpeg lines (best of 3)").arg(count),
+              runBest, "ms", shellBest, "ratio <= 1.05", BenchVerdict(runBest / shellBest <= 1.05));
     Report("longest delay of a 10 ms GUI timer during the batch", worstLate, "ms", 50);
 
     // (3) Stop: a long clip, stopped once the encoder reports progress.
