@@ -115,6 +115,16 @@ QString FailureText(const TEncoderProcess &encoder, const QStringList &lastLines
     return text;
 }
 
+QString LostOutputText(const QString &folder, const QStringList &lastLines)
+{
+    QString text = QStringLiteral("The output folder \"%1\" was removed during the conversion; "
+                                  "the output file is lost.")
+                       .arg(folder);
+    if (!lastLines.isEmpty())
+        text += QLatin1Char('\n') + lastLines.join(QLatin1Char('\n'));
+    return text;
+}
+
 // Closes the main window at the end of a run. A close asked for during the
 // run has already saved the preferences, so the window then only goes away;
 // otherwise it closes the ordinary way, which saves them.
@@ -331,6 +341,7 @@ void TMainForm::ConvertAll(const QString &argumentText)
 
         const EncoderCommand command =
             ConvertCommand(rec.InputFile, ItemArguments(argumentText, rec), out);
+        const TFolderWatch outputFolder(request.folder);
         if (!Encoder->Start(EncoderPath, command)) {
             SetRowToolTip(ltvTask, i, QStringLiteral("The encoder could not be started."));
             EndRun(*this, i, rec, StatusFailed, QStringLiteral("Error on CreateProcess()"),
@@ -365,12 +376,16 @@ void TMainForm::ConvertAll(const QString &argumentText)
             ShowProgress(*this, ProgressAt(CurrentTime, clipSeconds, DoneSeconds, TotalSeconds));
         }
         DoneSeconds += rec.ClipLengthSec;
-        if (Encoder->ExitedNormally()) {
+        // A normal end says nothing of an output whose folder went away meanwhile.
+        const bool outputLost = Encoder->ExitedNormally() && !outputFolder.StillThere();
+        if (Encoder->ExitedNormally() && !outputLost) {
             WriteStatus(*this, i, rec, StatusComplete);
         } else {
             ++failed;
             WriteStatus(*this, i, rec, StatusFailed);
-            SetRowToolTip(ltvTask, i, FailureText(*Encoder, tail.Lines()));
+            SetRowToolTip(ltvTask, i,
+                          outputLost ? LostOutputText(request.folder, tail.Lines())
+                                     : FailureText(*Encoder, tail.Lines()));
         }
         if (i != count - 1) {
             pgbCurrent->setValue(0);

@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,6 +34,29 @@ bool IsAnyFileOf(const QString &path, const QStringList &inputs)
         if (SameFileOnDisk(path, input))
             return true;
     return false;
+}
+
+TFolderWatch::TFolderWatch(const QString &folder)
+    : m_folder(folder)
+{
+    // O_PATH needs no permission on the folder itself.
+    m_fd = ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+TFolderWatch::~TFolderWatch()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool TFolderWatch::StillThere() const
+{
+    struct stat held {};
+    struct stat now {};
+    if (m_fd < 0 || ::fstat(m_fd, &held) != 0 || held.st_nlink == 0)
+        return false;
+    return ::stat(QFile::encodeName(m_folder).constData(), &now) == 0 && now.st_dev == held.st_dev
+        && now.st_ino == held.st_ino;
 }
 
 QString OutputPathFor(const TOutputRequest &request)

@@ -14,6 +14,27 @@ bool SameFileOnDisk(const QString &a, const QString &b);
 // Whether path is the same file as any of inputs.
 bool IsAnyFileOf(const QString &path, const QStringList &inputs);
 
+// Holds an output folder open while an item converts, to tell afterwards
+// whether that very folder is still where it was. A folder removed (or
+// removed and made again under the same name) takes the output file with it,
+// yet the encoder, writing into its open file, still ends normally. Held
+// open, the folder's inode cannot pass to a new folder of the same name.
+class TFolderWatch {
+public:
+    explicit TFolderWatch(const QString &folder);
+    ~TFolderWatch();
+    TFolderWatch(const TFolderWatch &) = delete;
+    TFolderWatch &operator=(const TFolderWatch &) = delete;
+
+    // False when the folder was missing at the start, or has been removed
+    // or replaced since.
+    bool StillThere() const;
+
+private:
+    QString m_folder;
+    int m_fd = -1;
+};
+
 struct TOutputRequest {
     QString folder;           // output folder, ending with "/"
     QString outputName;       // the item's OutputName

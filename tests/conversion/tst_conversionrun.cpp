@@ -71,6 +71,7 @@ private slots:
     void failedExitIsReportedAndCounted();
     void crashedEncoderIsFailed();
     void outputFolderMissing();
+    void outputFolderRemovedDuringItem();
     void emptyListDoesNothing();
     void malformedProfileLeavesTheWindowIdle();
 };
@@ -778,6 +779,43 @@ void TestConversionRun::outputFolderMissing()
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(s.form->edtOutputdir));
     QVERIFY(s.encoder().runs().isEmpty());
     QCOMPARE(s.status(0), QString("OK"));
+    QVERIFY(s.idleLook());
+}
+
+void TestConversionRun::outputFolderRemovedDuringItem()
+{
+    // The encoder writes into its open file and still ends normally when the
+    // folder goes away under it; the output is lost all the same.
+    Setup s;
+    s.addClip("a.avi");
+    s.addClip("b.avi");
+    s.addClip("c.avi");
+    s.convertWith(PiecesScript({"banner\n", "writing the output\n", "frame=9 time=50.00 x\r"}, 150));
+    Driver d(s.form);
+    // During the first item the folder is removed and at once made again
+    // (another folder of the same name); during the third it stays away.
+    d.when([&] { return s.encoder().runs().size() == 1; },
+           [&] {
+               Touch(s.outDir + "a.mp4", "part of an output");
+               QDir(s.outDir).removeRecursively();
+               QDir().mkpath(s.outDir);
+           });
+    d.when([&] { return s.encoder().runs().size() == 3; }, [&] { QDir(s.outDir).removeRecursively(); });
+    s.clickStart();
+    QVERIFY(!d.gaveUp);
+    QCOMPARE(d.pendingSteps(), 0);
+    QCOMPARE(s.status(0), QString("Failed"));
+    QCOMPARE(s.status(1), QString("Complete"));
+    QCOMPARE(s.status(2), QString("Failed"));
+    for (int i : {0, 2}) {
+        const QString tip = s.toolTip(i);
+        QVERIFY2(tip.contains("The output folder \"" + s.outDir + "\" was removed during the conversion"),
+                 qPrintable(tip));
+        QVERIFY2(tip.contains("writing the output"), qPrintable(tip));
+    }
+    QVERIFY(s.toolTip(1).isEmpty());
+    QCOMPARE(s.prog.platform.messages.size(), 1);
+    QVERIFY2(s.prog.platform.messages[0].text.contains("2 of 3"), qPrintable(s.prog.platform.messages[0].text));
     QVERIFY(s.idleLook());
 }
 
