@@ -1,6 +1,7 @@
 #include "conversion/EncoderProcess.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
@@ -18,6 +19,17 @@ QString Quoted(const QString &path)
     return QLatin1Char('"') + path + QLatin1Char('"');
 }
 
+// The encoder gets full paths only: it reads a relative "a:b.avi" as the
+// protocol "a" and a relative "-y.mp4" as an option. A relative path (from
+// the command line or a list file) is taken from the current folder, as the
+// encoder, which shares it, would have taken it.
+QString FullPath(const QString &path)
+{
+    if (path.isEmpty() || !QDir::isRelativePath(path))
+        return path;
+    return QDir::current().absoluteFilePath(path);
+}
+
 // How long one wait for output lasts before the loop looks again: short
 // enough that window events keep flowing, long enough not to spin.
 constexpr int WaitSliceMs = 25;
@@ -26,17 +38,20 @@ constexpr int ReapWaitMs = 5000;
 
 } // namespace
 
-EncoderCommand MeasureCommand(const QString &inputPath)
+EncoderCommand MeasureCommand(const QString &givenInput)
 {
+    const QString inputPath = FullPath(givenInput);
     EncoderCommand command;
     command.text = QStringLiteral(" -i ") + Quoted(inputPath);
     command.args = QStringList{QStringLiteral("-i"), inputPath};
     return command;
 }
 
-EncoderCommand ConvertCommand(const QString &inputPath, const QString &arguments,
-                              const QString &outputPath)
+EncoderCommand ConvertCommand(const QString &givenInput, const QString &arguments,
+                              const QString &givenOutput)
 {
+    const QString inputPath = FullPath(givenInput);
+    const QString outputPath = FullPath(givenOutput);
     EncoderCommand command;
     command.text = QStringLiteral(" -y -i ") + Quoted(inputPath) + arguments + QLatin1Char(' ')
         + Quoted(outputPath);

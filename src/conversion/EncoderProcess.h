@@ -19,6 +19,7 @@ struct EncoderCommand {
     QStringList args;
 };
 
+// Relative paths are made full from the current folder first.
 // " -i \"<path>\""
 EncoderCommand MeasureCommand(const QString &inputPath);
 // " -y -i \"<in>\"" + arguments + " \"<out>\""; arguments (profile text and the

@@ -3,6 +3,7 @@
 #include "FakeEncoder.h"
 #include "conversion/EncoderProcess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -109,17 +110,29 @@ void TestEncoderProcess::commandTexts_data()
     QTest::addColumn<QString>("arguments");
     QTest::addColumn<QString>("out");
     QTest::addColumn<QStringList>("optionArgs");
+    // The paths the encoder gets: relative ones are made full.
+    QTest::addColumn<QString>("fullIn");
+    QTest::addColumn<QString>("fullOut");
     QTest::newRow("plain") << "/v/in.avi" << " -vcodec mpeg4 -b 800k" << "/o/out.mp4"
-                           << QStringList{"-vcodec", "mpeg4", "-b", "800k"};
-    QTest::newRow("no arguments") << "/v/in.avi" << "" << "/o/out.mp4" << QStringList{};
+                           << QStringList{"-vcodec", "mpeg4", "-b", "800k"} << "/v/in.avi" << "/o/out.mp4";
+    QTest::newRow("no arguments") << "/v/in.avi" << "" << "/o/out.mp4" << QStringList{} << "/v/in.avi"
+                                  << "/o/out.mp4";
     QTest::newRow("blanks in paths") << "/my videos/a b.avi" << " -r 25" << "/out dir/a b.mp4"
-                                     << QStringList{"-r", "25"};
+                                     << QStringList{"-r", "25"} << "/my videos/a b.avi" << "/out dir/a b.mp4";
     QTest::newRow("quote in path") << "/v/say \"hi\" now.avi" << " -ss 00:00:05.5 -t 10"
-                                   << "/o/\"q\".mp4" << QStringList{"-ss", "00:00:05.5", "-t", "10"};
-    QTest::newRow("leading dash") << "-in.avi" << " -an" << "-out.mp4" << QStringList{"-an"};
+                                   << "/o/\"q\".mp4" << QStringList{"-ss", "00:00:05.5", "-t", "10"}
+                                   << "/v/say \"hi\" now.avi" << "/o/\"q\".mp4";
+    // A relative "-out.mp4" as the last argument would be read as an option.
+    const QString here = QDir::currentPath() + '/';
+    QTest::newRow("leading dash") << "-in.avi" << " -an" << "-out.mp4" << QStringList{"-an"}
+                                  << here + "-in.avi" << here + "-out.mp4";
+    // A relative "a:b.avi" would be read as the protocol "a".
+    QTest::newRow("relative with colon") << "clips/a:b.avi" << " -an" << "o:x.mp4" << QStringList{"-an"}
+                                         << here + "clips/a:b.avi" << here + "o:x.mp4";
     QTest::newRow("several blanks and trailing blank") << "/v/in.avi" << "  -vcodec   mpeg4  -ab 128k "
                                                        << "/o/out.mp4"
-                                                       << QStringList{"-vcodec", "mpeg4", "-ab", "128k"};
+                                                       << QStringList{"-vcodec", "mpeg4", "-ab", "128k"}
+                                                       << "/v/in.avi" << "/o/out.mp4";
 }
 
 void TestEncoderProcess::commandTexts()
@@ -128,16 +141,18 @@ void TestEncoderProcess::commandTexts()
     QFETCH(QString, arguments);
     QFETCH(QString, out);
     QFETCH(QStringList, optionArgs);
+    QFETCH(QString, fullIn);
+    QFETCH(QString, fullOut);
 
     const EncoderCommand measure = MeasureCommand(in);
-    QCOMPARE(measure.text, QStringLiteral(" -i \"") + in + QLatin1Char('"'));
-    QCOMPARE(measure.args, (QStringList{QStringLiteral("-i"), in}));
+    QCOMPARE(measure.text, QStringLiteral(" -i \"") + fullIn + QLatin1Char('"'));
+    QCOMPARE(measure.args, (QStringList{QStringLiteral("-i"), fullIn}));
 
     const EncoderCommand convert = ConvertCommand(in, arguments, out);
-    QCOMPARE(convert.text, QStringLiteral(" -y -i \"") + in + QStringLiteral("\"") + arguments
-                               + QStringLiteral(" \"") + out + QStringLiteral("\""));
-    QCOMPARE(convert.args, QStringList({QStringLiteral("-y"), QStringLiteral("-i"), in}) + optionArgs
-                               + QStringList{out});
+    QCOMPARE(convert.text, QStringLiteral(" -y -i \"") + fullIn + QStringLiteral("\"") + arguments
+                               + QStringLiteral(" \"") + fullOut + QStringLiteral("\""));
+    QCOMPARE(convert.args, QStringList({QStringLiteral("-y"), QStringLiteral("-i"), fullIn}) + optionArgs
+                               + QStringList{fullOut});
 }
 
 void TestEncoderProcess::argumentsReachEncoderWhole_data()
@@ -150,15 +165,17 @@ void TestEncoderProcess::argumentsReachEncoderWhole()
     QFETCH(QString, in);
     QFETCH(QString, arguments);
     QFETCH(QString, out);
+    QFETCH(QString, fullIn);
+    QFETCH(QString, fullOut);
     m_fake->setScript(QStringLiteral("[measure]\nout M<$IN>\n[convert]\nout C<$IN|$OUT>\n"));
 
     TEncoderProcess process;
     const EncoderCommand convert = ConvertCommand(in, arguments, out);
     QVERIFY(process.Start(m_fake->path(), convert));
-    QCOMPARE(ReadAll(process, true), QStringLiteral("C<%1|%2>").arg(in, out).toUtf8());
+    QCOMPARE(ReadAll(process, true), QStringLiteral("C<%1|%2>").arg(fullIn, fullOut).toUtf8());
     const EncoderCommand measure = MeasureCommand(in);
     QVERIFY(process.Start(m_fake->path(), measure));
-    QCOMPARE(ReadAll(process, false), QStringLiteral("M<%1>").arg(in).toUtf8());
+    QCOMPARE(ReadAll(process, false), QStringLiteral("M<%1>").arg(fullIn).toUtf8());
 
     const QList<QStringList> runs = m_fake->runs();
     QCOMPARE(runs.size(), 2);
