@@ -49,6 +49,8 @@ for target in "${TARGETS[@]}"; do
     fuzz_profile) extra=(-max_len=1024) ;;
     *) extra=() ;;
   esac
+  dict="$SOURCE_DIR/tests/fuzz/$target.dict"
+  [ -f "$dict" ] && extra+=(-dict="$dict")
   "$BUILD_DIR/$target" -runs="$FUZZ_RUNS" -max_total_time="$FUZZ_MAX_SECONDS" "${extra[@]}" \
     -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" "$seeds" >"$log" 2>&1
   status=$?
