@@ -1,9 +1,12 @@
 #!/bin/bash
 # The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer
-# (Debug build in build-asan). Every process writes its reports to
-# <build>/sanitizer-logs/: the test programs and the programs they start
-# (velvo, vxenc.dll, the stand-in encoders) alike, so a fault in a child whose
-# output a test never shows still fails the run.
+# (Debug build in build-asan). Every process writes its AddressSanitizer
+# reports to <build>/sanitizer-logs/: the test programs and the programs they
+# start (velvo, vxenc.dll, the stand-in encoders) alike, so a fault in a child
+# whose output a test never shows still fails the run. UndefinedBehaviorSanitizer
+# reports of a GCC build ignore log_path: they go to the process's own error
+# output, and the process ends with status 1 (no recovery), which the tests
+# see as a failed program.
 # Usage: tests/sanitizer/run_asan.sh [build-dir]
 set -u -o pipefail
 
