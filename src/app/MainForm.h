@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <QVector>
 #include <functional>
 #include <memory>
 
@@ -127,6 +128,8 @@ public:
     // An encoder that has not ended after this long is killed and the file
     // gets empty texts.
     int ProbeTimeoutMs = 30000;
+    // After Move Up/Down: one change report for the rows touched, the new selection.
+    void FinishMove(const QVector<bool> &before, const QVector<bool> &after, int first, int last);
     // per-file output options
     void ShowOutputOptions();
     void ClearOutputOptions();

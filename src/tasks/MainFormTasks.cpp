@@ -409,6 +409,19 @@ void TMainForm::tbtnClearClick()
     SetListButtonsEnabled(false);
 }
 
+void TMainForm::FinishMove(const QVector<bool> &before, const QVector<bool> &after, int first, int last)
+{
+    if (first >= 0)
+        RowsChanged(ltvTask, first, last);
+    if (after != before) {
+        TaskHelper->BulkSelection = true;
+        SelectFlagged(ltvTask, after);
+        TaskHelper->BulkSelection = false;
+        // The first selected row may now hold another record.
+        ShowOutputOptions();
+    }
+}
+
 void TMainForm::tbtnUpClick()
 {
     QVector<bool> flags = SelectedFlags(ltvTask);
@@ -426,15 +439,7 @@ void TMainForm::tbtnUpClick()
             first = i - 1;
         last = i;
     }
-    if (first >= 0)
-        RowsChanged(ltvTask, first, last);
-    if (flags != before) {
-        TaskHelper->BulkSelection = true;
-        SelectFlagged(ltvTask, flags);
-        TaskHelper->BulkSelection = false;
-        // The first selected row may now hold another record.
-        ShowOutputOptions();
-    }
+    FinishMove(before, flags, first, last);
 }
 
 void TMainForm::tbtnDownClick()
@@ -454,14 +459,7 @@ void TMainForm::tbtnDownClick()
             last = i + 1;
         first = i;
     }
-    if (first >= 0)
-        RowsChanged(ltvTask, first, last);
-    if (flags != before) {
-        TaskHelper->BulkSelection = true;
-        SelectFlagged(ltvTask, flags);
-        TaskHelper->BulkSelection = false;
-        ShowOutputOptions();
-    }
+    FinishMove(before, flags, first, last);
 }
 
 // ---------------------------------------------------------------- list events
