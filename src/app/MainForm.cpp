@@ -253,15 +253,8 @@ void TMainForm::BuildMainPanel()
 
 void TMainForm::BuildProfileGroups()
 {
-    auto *content = new QWidget;
-    content->setObjectName("sbxProfileContent");
-    content->setAutoFillBackground(true);
-    QPalette pal = content->palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Base));
-    content->setPalette(pal);
-    auto *stack = new QVBoxLayout(content);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(0);
+    auto *content = MakeGroupStack();
+    auto *stack = static_cast<QVBoxLayout *>(content->layout());
 
     auto editor = [&](TValueListEditor *&vle, const char *name, const QString &accessible,
                       const QStringList &rows) {

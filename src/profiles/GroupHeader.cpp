@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 QLabel *MakeGroupHeader(const QString &name, const QString &caption, QPushButton *&button)
 {
@@ -30,4 +31,18 @@ QLabel *MakeGroupHeader(const QString &name, const QString &caption, QPushButton
     button->setStyleSheet("QPushButton { padding: 0px; margin: 0px; border: 1px solid gray; "
                           "background: palette(button); line-height: 10px; font-size: 12px; }");
     return header;
+}
+
+QWidget *MakeGroupStack()
+{
+    auto *content = new QWidget;
+    content->setObjectName("sbxProfileContent");
+    content->setAutoFillBackground(true);
+    QPalette pal = content->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Base));
+    content->setPalette(pal);
+    auto *stack = new QVBoxLayout(content);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    return content;
 }

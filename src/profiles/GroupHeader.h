@@ -6,5 +6,10 @@
 
 class QLabel;
 class QPushButton;
+class QWidget;
 
 QLabel *MakeGroupHeader(const QString &name, const QString &caption, QPushButton *&button);
+
+// The window-coloured content of the scrolling parameter pane: headers and
+// editors stacked without gaps in its QVBoxLayout.
+QWidget *MakeGroupStack();
