@@ -122,6 +122,8 @@ void CheckSave(TNewInifile &ini)
     ini.SaveAndFree();
     QFile again(ini.FileName());
     FUZZ_CHECK(again.open(QIODevice::ReadOnly) && again.readAll() == expected, ini.FileName());
+    again.close();
+    QFile::remove(ini.FileName());
 }
 
 } // namespace
