@@ -40,6 +40,7 @@ test-asan: deps
 # Fuzz targets (clang, libFuzzer, ASan + UBSan) in build-fuzz; each runs to
 # FUZZ_RUNS executions (default one million) within FUZZ_MAX_SECONDS.
 fuzz:
+	@scripts/install-deps --fuzz
 	@JOBS=$(JOBS) tests/fuzz/run_fuzz.sh build-fuzz
 
 clean:
