@@ -1,6 +1,7 @@
 // INI file cases found by fuzzing: values, keys and sections holding line
 // breaks or NUL, a header line holding "[" behind the header, and the memory
 // load the fuzz target uses, which must load exactly what the file load does.
+#include "TestFiles.h"
 #include "ini/NewInifiles.h"
 
 #include <QFile>
@@ -8,21 +9,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray ReadBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-void WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 const QString Main = QStringLiteral("Main");
 

@@ -1,5 +1,6 @@
 // The INI-style text files: lookups, placement of writes, parsing of values,
 // loading and saving, and the file errors.
+#include "TestFiles.h"
 #include "ini/NewInifiles.h"
 
 #include <QDir>
@@ -12,21 +13,6 @@
 #include <cstring>
 
 namespace {
-
-QByteArray ReadBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-void WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // Profile files without windows: the catalogue listing, comma lists, the
 // case-insensitive profile lookup, reading and checking a profile, and the
 // argument text.
+#include "TestFiles.h"
 #include "ini/NewInifiles.h"
 #include "profiles/ProfileFiles.h"
 
@@ -11,14 +12,6 @@
 #include <QtTest>
 
 namespace {
-
-void WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 // A small sample profile: five parameters in three groups.
 const QByteArray ExampleProfile =

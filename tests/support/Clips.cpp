@@ -12,6 +12,12 @@ namespace {
 
 QString Number(double v) { return QString::number(v, 'f', 3); }
 
+QString FirstLine(const QString &out)
+{
+    const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.first().trimmed();
+}
+
 // One line of ffprobe's value-only output, "" on failure.
 QString ProbeValue(const QStringList &selection, const QString &file)
 {
@@ -20,14 +26,7 @@ QString ProbeValue(const QStringList &selection, const QString &file)
     args << selection << "-of" << "default=noprint_wrappers=1:nokey=1" << file;
     if (RunProgram("ffprobe", args, &out) != 0)
         return {};
-    const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
-    if (lines.isEmpty())
-        return {};
-    // Some containers add an empty side-data section, which csv prints as a trailing field.
-    QString size = lines.first().trimmed();
-    while (size.endsWith('x'))
-        size.chop(1);
-    return size;
+    return FirstLine(out);
 }
 
 // The fields of /proc/<pid>/stat after the process name: state first.
@@ -117,11 +116,8 @@ QString ProbeFrameSize(const QString &file)
                            "stream=width,height", "-of", "csv=s=x:p=0", file};
     if (RunProgram("ffprobe", args, &out) != 0)
         return {};
-    const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
-    if (lines.isEmpty())
-        return {};
     // Some containers add an empty side-data section, which csv prints as a trailing field.
-    QString size = lines.first().trimmed();
+    QString size = FirstLine(out);
     while (size.endsWith('x'))
         size.chop(1);
     return size;
