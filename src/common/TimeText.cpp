@@ -7,29 +7,24 @@
 #include <cstdlib>
 #include <limits>
 
-qint64 RoundHalfEven(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    // Beyond the 64-bit range the nearest representable value is taken.
-    if (value >= 9223372036854775807.0)
-        return std::numeric_limits<qint64>::max();
-    if (value <= -9223372036854775808.0)
-        return std::numeric_limits<qint64>::min();
-    return qint64(std::nearbyint(value));
-}
-
 namespace {
+
+// A whole number as a 64-bit integer; beyond the 64-bit range the nearest
+// representable value is taken, and NaN gives 0.
+qint64 ClampToInt64(double whole)
+{
+    if (std::isnan(whole))
+        return 0;
+    if (whole >= 9223372036854775807.0)
+        return std::numeric_limits<qint64>::max();
+    if (whole <= -9223372036854775808.0)
+        return std::numeric_limits<qint64>::min();
+    return qint64(whole);
+}
 
 qint64 TruncateToInt64(double value)
 {
-    if (std::isnan(value))
-        return 0;
-    if (value >= 9223372036854775807.0)
-        return std::numeric_limits<qint64>::max();
-    if (value <= -9223372036854775808.0)
-        return std::numeric_limits<qint64>::min();
-    return qint64(value);
+    return ClampToInt64(std::trunc(value));
 }
 
 QString TwoDigits(qint64 value)
@@ -38,6 +33,11 @@ QString TwoDigits(qint64 value)
 }
 
 } // namespace
+
+qint64 RoundHalfEven(double value)
+{
+    return ClampToInt64(std::nearbyint(value));
+}
 
 QString SecondsToTimeText(double seconds)
 {
