@@ -35,6 +35,20 @@ bool WriteAll(const QString &path, const QByteArray &bytes)
 // What one save of the child writes: variant 0 or 1 of the file's content.
 using SaveOnce = std::function<void(int variant)>;
 
+// The file as each of the two saves leaves it; saving again must give the
+// same bytes, or the kill loop could not tell old from new.
+void RecordBothContents(const QString &path, const SaveOnce &save, QByteArray contents[2])
+{
+    save(1);
+    contents[1] = ReadAll(path);
+    save(0);
+    contents[0] = ReadAll(path);
+    save(1);
+    QCOMPARE(ReadAll(path), contents[1]);
+    save(0);
+    QCOMPARE(ReadAll(path), contents[0]);
+}
+
 struct KillReport {
     int oldOrNew[2] = {0, 0}; // how often the file held content 0 or 1
     QString fault;            // the first thing found wrong
@@ -180,14 +194,9 @@ void TestFaults::killedWhileSavingPreferences()
 
     QVERIFY(WriteAll(path, "[Main]\r\nVersion=1.8\r\n" + FillerSection("History", 2000)));
     QByteArray contents[2];
-    save(1);
-    contents[1] = ReadAll(path);
-    save(0);
-    contents[0] = ReadAll(path);
-    save(1);
-    QCOMPARE(ReadAll(path), contents[1]);
-    save(0);
-    QCOMPARE(ReadAll(path), contents[0]);
+    RecordBothContents(path, save, contents);
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(contents[0].size() > 60000);
     QVERIFY(contents[0] != contents[1]);
 
@@ -268,14 +277,9 @@ void TestFaults::killedWhileSavingProfile()
     };
 
     QByteArray contents[2];
-    save(1);
-    contents[1] = ReadAll(path);
-    save(0);
-    contents[0] = ReadAll(path);
-    save(1);
-    QCOMPARE(ReadAll(path), contents[1]);
-    save(0);
-    QCOMPARE(ReadAll(path), contents[0]);
+    RecordBothContents(path, save, contents);
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(contents[0] != contents[1]);
 
     const KillReport report = KillWhileSaving(path, contents, save, KillRounds, MaxKillDelayUs(save));
