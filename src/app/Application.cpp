@@ -54,7 +54,7 @@ void InstallTerminationHandlers()
         char byte;
         [[maybe_unused]] ssize_t got = ::read(g_signalPipe[1], &byte, 1);
         if (MainForm)
-            MainForm->close();
+            MainForm->EndSession();
         else
             QApplication::quit();
     });

@@ -13,7 +13,8 @@ public:
 // Shows an escaped error the way the application reports it.
 void ShowErrorMessage(const QString &text);
 
-// Makes SIGTERM and SIGINT close the main window the way its close box does.
+// Makes SIGTERM and SIGINT end the program: a running conversion is stopped
+// as by Stop, open boxes are closed, the preferences saved.
 void InstallTerminationHandlers();
 
 // The program entry: the windows, then the message loop.

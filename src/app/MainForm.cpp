@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -240,6 +241,9 @@ void TMainForm::BuildMainPanel()
     ppmTask->addSeparator();
     mniRemove = ppmTask->addAction("Remove");
     mniClear = ppmTask->addAction("Clear");
+    ppmTask->addSeparator();
+    mniShowMessages = ppmTask->addAction("Show Encoder Messages");
+    mniShowMessages->setObjectName("mniShowMessages");
     mniOpen->setObjectName("mniOpen");
     mniAddFiles->setObjectName("mniAddFiles");
     mniAddDir->setObjectName("mniAddDir");
@@ -479,15 +483,63 @@ void TMainForm::FormShow()
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
-    FormClose();
     if (RunState != 0) {
-        // The run goes on to its end or a stop; Start closes the window then.
-        CloseRequestedDuringRun = true;
+        // The run is never left behind unasked; once stopped, Start closes
+        // the window.
         event->ignore();
+        if (CloseRequestedDuringRun)
+            return;
+        if (RunState == 1
+            && Platform::Instance().MessageBox(this,
+                                               QStringLiteral("A conversion is running. Stop it and close Velvo?"),
+                                               QStringLiteral("Velvo"), Platform::Icon::Question,
+                                               Platform::Buttons::YesNo)
+                != Platform::Yes)
+            return;
+        if (RunState == 0) {
+            // The run ended while the question was open.
+            close();
+            return;
+        }
+        CloseRequestedDuringRun = true;
+        FormClose();
+        RunState = 2;
+        KillEncoder();
         return;
     }
+    FormClose();
     QMainWindow::closeEvent(event);
     QApplication::quit();
+}
+
+void TMainForm::EndSession()
+{
+    Platform::SetSessionEnding(true);
+    // A box or dialog waiting for an answer is closed; its caller goes on
+    // and, with the session ending, shows no further box.
+    while (QWidget *modal = QApplication::activeModalWidget()) {
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            break;
+    }
+    if (RunState != 0) {
+        if (!CloseRequestedDuringRun) {
+            CloseRequestedDuringRun = true;
+            FormClose();
+        }
+        RunState = 2;
+        KillEncoder();
+        return;
+    }
+    if (!close()) {
+        // Whatever holds the window open, the program is asked to end.
+        FormClose();
+        hide();
+        QApplication::quit();
+    }
 }
 
 void TMainForm::FormClose()

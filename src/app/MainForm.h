@@ -35,6 +35,11 @@ class TDSTrackBar;
 class IMediaGraph;
 class TVideoArea;
 
+struct TOutputFacts;
+
+// Where a row keeps what the encoder said when the row was last converted.
+constexpr int EncoderMessagesRole = Qt::UserRole + 1;
+
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -64,7 +69,8 @@ public:
     QTreeWidget *ltvTask = nullptr;
     QMenu *ppmTask = nullptr;
     QAction *mniOpen = nullptr, *mniAddFiles = nullptr, *mniAddDir = nullptr, *mniRemove = nullptr,
-            *mniClear = nullptr;
+            *mniClear = nullptr, *mniShowMessages = nullptr;
+    class QDialog *frmEncoderMessages = nullptr; // made on first use
     QLabel *labProfile = nullptr, *labOutputPath = nullptr, *labType = nullptr;
     QComboBox *cmbProfile = nullptr, *cmbType = nullptr;
     QPushButton *bbtnSetting = nullptr, *bbtnBrowser = nullptr, *bbtnOpen = nullptr;
@@ -124,6 +130,10 @@ public:
     class TTaskListHelper *TaskHelper = nullptr;
     // media probe
     void ProbeMedia(const QString &path);
+    // Runs the encoder's measure of path and collects its report. False when
+    // it could not be started or did not end within ProbeTimeoutMs.
+    // keepAlive: window events are handled while waiting.
+    bool MeasureReport(const QString &path, bool keepAlive, QByteArray &report);
     QString ProbeLengthText, ProbeFrameSize, ProbeStart, ProbeEnd;
     // An encoder that has not ended after this long is killed and the file
     // gets empty texts.
@@ -163,6 +173,15 @@ public:
     void DisableForRun();
     void EnableAfterRun();
     void ConvertAll(const QString &argumentText);
+    // What measuring a finished output tells about it.
+    TOutputFacts MeasureOutput(const QString &path);
+    // Gives a verified output its final name in one rename; with keepExisting
+    // a file that has appeared under that name is not replaced.
+    static bool CommitOutput(const QString &partial, const QString &out, bool keepExisting);
+    // The close box during a run asks first; a program asked to end (a
+    // signal) stops the run without asking and exits.
+    void EndSession();
+    void mniShowMessagesClick();
     void timerTimeTimer();
     void PowerOffComputer();
     // A close asked for during a run; the program ends when Start returns.

@@ -15,6 +15,8 @@ public:
     int MessageBox(QWidget *owner, const QString &text, const QString &caption, Icon icon,
                    Buttons buttons) override
     {
+        if (SessionEnding())
+            return buttons == Buttons::YesNo ? No : Ok;
         QMessageBox::Icon qicon = QMessageBox::Information;
         switch (icon) {
         case Icon::Information: qicon = QMessageBox::Information; break;
@@ -104,6 +106,20 @@ Platform &Platform::Instance()
 void Platform::SetInstance(Platform *platform)
 {
     g_platform = platform;
+}
+
+namespace {
+bool g_sessionEnding = false;
+}
+
+void Platform::SetSessionEnding(bool ending)
+{
+    g_sessionEnding = ending;
+}
+
+bool Platform::SessionEnding()
+{
+    return g_sessionEnding;
 }
 
 QString QtFilterFromPairs(const QString &filter)

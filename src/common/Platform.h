@@ -31,6 +31,12 @@ public:
     // Asks the system to power off (not forced). False when it refused.
     virtual bool PowerOff() = 0;
 
+    // Once the program has been asked to end (the desktop session closes),
+    // no message box waits for an answer any more: MessageBox returns at
+    // once with No (or Ok), so boxes never stack up and hold the exit back.
+    static void SetSessionEnding(bool ending);
+    static bool SessionEnding();
+
     static Platform &Instance();
     // Installs another implementation (tests); nullptr restores the real one.
     static void SetInstance(Platform *platform);

@@ -110,6 +110,7 @@ bool TEncoderProcess::ReadChunk(QByteArray &chunk, bool keepAlive, int timeoutMs
     for (;;) {
         if (m_process->bytesAvailable() > 0) {
             chunk = m_process->read(ChunkSize);
+            emit OutputRead(chunk);
             return true;
         }
         if (m_process->state() == QProcess::NotRunning)

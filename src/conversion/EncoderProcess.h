@@ -66,6 +66,10 @@ public:
     int ExitCode() const; // -1 unless it exited normally
     bool Killed() const; // ended by a signal (crash or kill)
 
+signals:
+    // Each piece as ReadChunk hands it out, for whoever keeps the messages.
+    void OutputRead(const QByteArray &piece);
+
 private:
     bool Ended() const; // started, and ended since
 

@@ -10,6 +10,9 @@
 #include "conversion/EncoderProcess.h"
 #include "conversion/OutputNaming.h"
 #include "conversion/Progress.h"
+#include "conversion/RunLog.h"
+#include "conversion/RunOutcome.h"
+#include "tasks/MediaProbe.h"
 #include "ini/NewInifiles.h"
 #include "settings/Settings.h"
 
@@ -26,18 +29,29 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+#include <QScopeGuard>
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
+const QString StatusOK = QStringLiteral("OK");
 const QString StatusConverting = QStringLiteral("Converting");
 const QString StatusComplete = QStringLiteral("Complete");
 const QString StatusStop = QStringLiteral("Stop");
 const QString StatusFailed = QStringLiteral("Failed");
-
-// How many of the encoder's last lines a failed row shows.
-constexpr int TailLines = 10;
 
 // Whether a pipe for the encoder's output can be had at all; a program out
 // of file descriptors fails here first.
@@ -63,7 +77,7 @@ void SetRowToolTip(QTreeWidget *list, int index, const QString &tip)
 void WriteStatus(TMainForm &form, int index, ltvItemData &rec, const QString &status)
 {
     rec.Status = status;
-    form.WriteItemData(index, 2, rec);
+    form.WriteItemData(index, siStatus, rec);
 }
 
 void ShowProgress(TMainForm &form, const TChunkProgress &progress)
@@ -73,28 +87,47 @@ void ShowProgress(TMainForm &form, const TChunkProgress &progress)
     if (progress.setTotal)
         form.pgbTotal->setValue(progress.total);
     if (progress.setLabels) {
-        // Read back from the bars, which show 0 to 100 only.
-        form.labCurProgress->setText(QString::number(form.pgbCurrent->value()) + QLatin1Char('%'));
+        // Read back from the bars, which show 0 to 100 only; a busy bar has
+        // no percentage to show.
+        form.labCurProgress->setText(form.pgbCurrent->maximum() > 0
+                                         ? QString::number(form.pgbCurrent->value()) + QLatin1Char('%')
+                                         : QString());
         form.labTotalProgress->setText(QString::number(form.pgbTotal->value()) + QLatin1Char('%'));
     }
+}
+
+// An item of unknown length has no position to show: its bar is busy.
+void SetCurrentBarBusy(TMainForm &form)
+{
+    form.pgbCurrent->setRange(0, 0);
+    form.labCurProgress->clear();
 }
 
 // The idle look: progress hidden, profile and output folder shown.
 void ShowIdleLook(TMainForm &form)
 {
+    form.pgbCurrent->setRange(0, 100);
     form.panBottomLeft->hide();
     form.panBottomCenter->show();
 }
 
+void RemovePartialOutput(const QString &partial)
+{
+    if (!partial.isEmpty())
+        QFile::remove(partial);
+}
+
 // The end of a run that did not complete (stopped, or the encoder could not
 // be started): the item gets its status, the message is shown, the window
-// returns to its idle look, and no completion action follows.
+// returns to its idle look, and no completion action follows. A run ended
+// for closing the program shows no message.
 void EndRun(TMainForm &form, int index, ltvItemData &rec, const QString &status,
             const QString &text, const QString &caption, Platform::Icon icon)
 {
     form.timerTime->stop();
     WriteStatus(form, index, rec, status);
-    Platform::Instance().MessageBox(&form, text, caption, icon);
+    if (!form.CloseRequestedDuringRun)
+        Platform::Instance().MessageBox(&form, text, caption, icon);
     ShowIdleLook(form);
     form.RunState = 0;
 }
@@ -103,26 +136,6 @@ void EndCanceled(TMainForm &form, int index, ltvItemData &rec)
 {
     EndRun(form, index, rec, StatusStop, QStringLiteral("The Coversion is canceled."),
            QStringLiteral("Cancel"), Platform::Icon::Information);
-}
-
-QString FailureText(const TEncoderProcess &encoder, const QStringList &lastLines)
-{
-    QString text = encoder.Killed()
-        ? QStringLiteral("The encoder was ended abnormally.")
-        : QStringLiteral("The encoder ended with exit code %1.").arg(encoder.ExitCode());
-    if (!lastLines.isEmpty())
-        text += QLatin1Char('\n') + lastLines.join(QLatin1Char('\n'));
-    return text;
-}
-
-QString LostOutputText(const QString &folder, const QStringList &lastLines)
-{
-    QString text = QStringLiteral("The output folder \"%1\" was removed during the conversion; "
-                                  "the output file is lost.")
-                       .arg(folder);
-    if (!lastLines.isEmpty())
-        text += QLatin1Char('\n') + lastLines.join(QLatin1Char('\n'));
-    return text;
 }
 
 // Closes the main window at the end of a run. A close asked for during the
@@ -143,7 +156,7 @@ void CloseMainWindow(TMainForm &form)
 }
 
 // What follows the last item of a run that was neither stopped nor failed.
-void CompletionActions(TMainForm &form, int failed, int count)
+void CompletionActions(TMainForm &form, int failed, int count, const QString &logPath)
 {
     form.timerTime->stop();
     if (SettingForm->chkTurnoff->isChecked()) {
@@ -156,19 +169,23 @@ void CompletionActions(TMainForm &form, int failed, int count)
         CloseMainWindow(form);
         return;
     }
-    if (failed == 0) {
-        Platform::Instance().MessageBox(&form, QStringLiteral("The coversion is completed successfully."),
-                                        QStringLiteral("Complete"), Platform::Icon::Information);
-    } else {
-        Platform::Instance().MessageBox(
-            &form,
-            QStringLiteral("The conversion is completed: %1 of %2 files failed.").arg(failed).arg(count),
-            QStringLiteral("Complete"), Platform::Icon::Warning);
-    }
-    if (SettingForm->chkOpenDir->isChecked())
+    const TCompletionMessage message = CompletionMessage(failed, count, logPath);
+    Platform::Instance().MessageBox(&form, message.text, message.caption,
+                                    message.warning ? Platform::Icon::Warning : Platform::Icon::Information);
+    if (SettingForm->chkOpenDir->isChecked() && !form.CloseRequestedDuringRun)
         Platform::Instance().OpenDocument(form.edtOutputdir->text());
     form.RunState = 0;
     ShowIdleLook(form);
+}
+
+// Keeps an item's messages with its row (they move with it) and in the run's log.
+void KeepMessages(TMainForm &form, int index, TItemMessages &messages, TRunLog &log,
+                  const QString &status)
+{
+    messages.status = status;
+    if (QTreeWidgetItem *row = form.ltvTask->topLevelItem(index))
+        row->setData(0, EncoderMessagesRole, messages.Text());
+    log.Append(messages);
 }
 
 } // namespace
@@ -218,18 +235,27 @@ void TMainForm::tbtnStartClick()
         // start with a half-built argument text.
         EnableAfterRun();
     } else {
+        // Whatever escapes the run is shown here, and the window must not
+        // stay locked in its running look.
+        QString error;
         try {
             ConvertAll(arguments);
+        } catch (const EFileError &e) {
+            error = e.message();
+        } catch (const std::exception &e) {
+            error = QString::fromUtf8(e.what());
         } catch (...) {
-            // Whatever escaped, the window must not stay locked in its running look.
+            error = QStringLiteral("An unexpected error occurred.");
+        }
+        if (!error.isEmpty()) {
             KillEncoder();
             timerTime->stop();
             ShowIdleLook(*this);
             RunState = 0;
-            EnableAfterRun();
-            throw;
         }
         EnableAfterRun();
+        if (!error.isEmpty())
+            ShowErrorMessage(error);
     }
     if (CloseRequestedDuringRun)
         CloseMainWindow(*this);
@@ -272,6 +298,7 @@ void TMainForm::ConvertAll(const QString &argumentText)
     labConvertingFile->clear();
     labElapsed->clear();
     labRemaining->clear();
+    pgbCurrent->setRange(0, 100);
     pgbCurrent->setValue(0);
     pgbTotal->setValue(0);
     labCurProgress->setText(QStringLiteral("0%"));
@@ -286,24 +313,36 @@ void TMainForm::ConvertAll(const QString &argumentText)
     RemainingSeconds = 0;
     timerTime->start();
 
+    // A row shows only what this run did to it; an unknown length counts as
+    // nothing in the total, so the total bar follows the measured items.
     const int count = ltvTask->topLevelItemCount();
     QStringList runInputs;
     for (int i = 0; i < count; ++i) {
         ltvItemData rec;
         ReadItemData(i, sdAll, rec);
-        TotalSeconds += rec.ClipLengthSec;
+        TotalSeconds += std::max(0.0, rec.ClipLengthSec);
         runInputs.append(rec.InputFile);
+        WriteStatus(*this, i, rec, StatusOK);
+        SetRowToolTip(ltvTask, i, QString());
     }
 
+    TRunLog log;
+    log.Open(VelvoStateFolder(), QDateTime::currentDateTime());
+    const bool videoExpected = !DisablesVideo(argumentText);
+    const qint64 pid = QCoreApplication::applicationPid();
+    QSet<QString> runOutputs;
     int failed = 0;
-    TMessageTail tail(TailLines);
+    TMessageTail tail(KeptEncoderLines);
+    const QMetaObject::Connection tailFeed =
+        connect(Encoder, &TEncoderProcess::OutputRead, this, [&tail](const QByteArray &piece) { tail.Add(piece); });
+    const auto disconnectTail = qScopeGuard([&] { disconnect(tailFeed); });
+
     for (int i = 0; i < count; ++i) {
         QCoreApplication::processEvents();
         CurrentTime = 0;
         ltvItemData rec;
         ReadItemData(i, sdAll, rec);
         WriteStatus(*this, i, rec, StatusConverting);
-        SetRowToolTip(ltvTask, i, QString());
         labConvertingFile->setText(QFileInfo(rec.InputFile).fileName());
 
         // A Stop taken before this item's encoder started ends the run here.
@@ -320,6 +359,7 @@ void TMainForm::ConvertAll(const QString &argumentText)
         request.position = i + 1;
         request.renameExisting = SettingForm->rdbRename->isChecked();
         request.runInputs = runInputs;
+        request.runOutputs = runOutputs;
         const QString out = OutputPathFor(request);
 
         if (!PipeAvailable()) {
@@ -330,41 +370,63 @@ void TMainForm::ConvertAll(const QString &argumentText)
             return;
         }
 
+        const double clipSeconds = std::max(0.0, rec.ClipLengthSec);
+        TItemMessages messages;
+        messages.input = rec.InputFile;
         if (out.isEmpty()) {
             // Every name tried was taken: converting would overwrite a file.
             ++failed;
-            DoneSeconds += rec.ClipLengthSec;
+            DoneSeconds += clipSeconds;
             WriteStatus(*this, i, rec, StatusFailed);
             SetRowToolTip(ltvTask, i, QStringLiteral("No free output file name was found."));
+            messages.exitText = QStringLiteral("not started");
+            messages.verification = QStringLiteral("No free output file name was found.");
+            KeepMessages(*this, i, messages, log, StatusFailed);
             continue;
         }
+        runOutputs.insert(out);
 
-        const EncoderCommand command =
-            ConvertCommand(rec.InputFile, ItemArguments(argumentText, rec), out);
+        // The encoder writes beside the final file; only a verified output
+        // takes the final name, so a failed or stopped item never replaces
+        // an older good file nor leaves a broken one behind.
+        const QString partial = PartialOutputPath(out, pid);
+        const QString itemArguments = ItemArguments(argumentText, rec);
+        const EncoderCommand command = ConvertCommand(rec.InputFile, itemArguments, partial);
+        messages.output = out;
+        messages.commandLine = QLatin1Char('"') + EncoderPath + QLatin1Char('"') + command.text;
         const TFolderWatch outputFolder(request.folder);
+        tail.Clear();
         if (!Encoder->Start(EncoderPath, command)) {
+            RemovePartialOutput(partial);
             SetRowToolTip(ltvTask, i, QStringLiteral("The encoder could not be started."));
+            messages.exitText = QStringLiteral("could not be started");
+            KeepMessages(*this, i, messages, log, StatusFailed);
             EndRun(*this, i, rec, StatusFailed, QStringLiteral("Error on CreateProcess()"),
                    QStringLiteral("Velvo"), Platform::Icon::Error);
             return;
         }
 
-        const double clipSeconds = rec.ClipLengthSec;
+        if (clipSeconds <= 0)
+            SetCurrentBarBusy(*this);
         int chunkCounter = 0;
-        tail.Clear();
         for (;;) {
             QCoreApplication::processEvents();
             QByteArray bytes;
             if (!Encoder->ReadChunk(bytes, true))
                 break;
-            tail.Add(bytes);
+            // An item of unknown length does not move the total bar.
             if (chunkCounter >= UnexaminedChunks)
                 ShowProgress(*this, ExamineChunk(ChunkText(bytes), CurrentTime, clipSeconds, DoneSeconds,
-                                                 TotalSeconds));
+                                                 clipSeconds > 0 ? TotalSeconds : 0));
             ++chunkCounter;
         }
+        messages.exitText = ExitDescription(Encoder->Killed(), Encoder->ExitCode());
+        messages.lines = tail.Lines();
 
         if (RunState == 2) {
+            RemovePartialOutput(partial);
+            messages.verification = QStringLiteral("stopped");
+            KeepMessages(*this, i, messages, log, StatusStop);
             EndCanceled(*this, i, rec);
             return;
         }
@@ -375,17 +437,48 @@ void TMainForm::ConvertAll(const QString &argumentText)
             CurrentTime = clipSeconds;
             ShowProgress(*this, ProgressAt(CurrentTime, clipSeconds, DoneSeconds, TotalSeconds));
         }
-        DoneSeconds += rec.ClipLengthSec;
-        // A normal end says nothing of an output whose folder went away meanwhile.
-        const bool outputLost = Encoder->ExitedNormally() && !outputFolder.StillThere();
-        if (Encoder->ExitedNormally() && !outputLost) {
-            WriteStatus(*this, i, rec, StatusComplete);
+        DoneSeconds += clipSeconds;
+
+        // A normal end says nothing of an output whose folder went away
+        // meanwhile, nor of an output that holds no usable video.
+        QString failure;
+        TEncoderEnd end;
+        end.crashed = Encoder->Killed();
+        end.exitCode = Encoder->ExitCode();
+        end.outputFolderGone = !outputFolder.StillThere();
+        if (!Encoder->ExitedNormally() || end.outputFolderGone) {
+            failure = FailureText(end, messages.lines);
         } else {
+            const QString reason = VerifyOutput(MeasureOutput(partial), clipSeconds, videoExpected);
+            if (RunState == 2) {
+                RemovePartialOutput(partial);
+                messages.verification = QStringLiteral("stopped");
+                KeepMessages(*this, i, messages, log, StatusStop);
+                EndCanceled(*this, i, rec);
+                return;
+            }
+            if (!reason.isEmpty())
+                failure = reason;
+            else if (!CommitOutput(partial, out, request.renameExisting))
+                failure = QStringLiteral("The output file could not be given its name: %1")
+                              .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        messages.verification = failure.isEmpty() ? QStringLiteral("passed") : failure.section(QLatin1Char('\n'), 0, 0);
+        if (failure.isEmpty()) {
+            WriteStatus(*this, i, rec, StatusComplete);
+            KeepMessages(*this, i, messages, log, StatusComplete);
+        } else {
+            RemovePartialOutput(partial);
             ++failed;
             WriteStatus(*this, i, rec, StatusFailed);
-            SetRowToolTip(ltvTask, i,
-                          outputLost ? LostOutputText(request.folder, tail.Lines())
-                                     : FailureText(*Encoder, tail.Lines()));
+            SetRowToolTip(ltvTask, i, failure);
+            KeepMessages(*this, i, messages, log, StatusFailed);
+        }
+        if (clipSeconds <= 0) {
+            // The busy bar of an item of unknown length ends full when it worked.
+            pgbCurrent->setRange(0, 100);
+            pgbCurrent->setValue(failure.isEmpty() ? 100 : 0);
+            labCurProgress->setText(QString::number(pgbCurrent->value()) + QLatin1Char('%'));
         }
         if (i != count - 1) {
             pgbCurrent->setValue(0);
@@ -395,7 +488,64 @@ void TMainForm::ConvertAll(const QString &argumentText)
     }
 
     if (RunState == 1)
-        CompletionActions(*this, failed, count);
+        CompletionActions(*this, failed, count, failed > 0 ? log.Path() : QString());
+}
+
+TOutputFacts TMainForm::MeasureOutput(const QString &path)
+{
+    TOutputFacts facts;
+    const QFileInfo info(path);
+    facts.exists = info.exists();
+    facts.size = info.size();
+    if (!facts.exists || facts.size <= 0)
+        return facts;
+    QByteArray report;
+    if (!MeasureReport(path, true, report))
+        return facts;
+    const MeasureResult result = ParseMeasureReport(report, path);
+    facts.lengthText = result.LengthText;
+    facts.hasVideo = HasVideoStream(report, path);
+    return facts;
+}
+
+bool TMainForm::CommitOutput(const QString &partial, const QString &out, bool keepExisting)
+{
+    // In rename mode a file that appeared under the name meanwhile is kept.
+    const unsigned flags = keepExisting ? RENAME_NOREPLACE : 0;
+    return ::renameat2(AT_FDCWD, QFile::encodeName(partial).constData(), AT_FDCWD,
+                       QFile::encodeName(out).constData(), flags)
+        == 0;
+}
+
+void TMainForm::mniShowMessagesClick()
+{
+    const int index = SelectedIndex();
+    const QTreeWidgetItem *row = index >= 0 ? ltvTask->topLevelItem(index) : nullptr;
+    if (!row)
+        return;
+    if (!frmEncoderMessages) {
+        frmEncoderMessages = new QDialog(this);
+        frmEncoderMessages->setObjectName(QStringLiteral("frmEncoderMessages"));
+        frmEncoderMessages->resize(720, 480);
+        auto *layout = new QVBoxLayout(frmEncoderMessages);
+        auto *text = new QPlainTextEdit(frmEncoderMessages);
+        text->setObjectName(QStringLiteral("memEncoderMessages"));
+        text->setAccessibleName(QStringLiteral("Encoder messages"));
+        // Read-only, yet selectable and copyable.
+        text->setReadOnly(true);
+        text->setLineWrapMode(QPlainTextEdit::NoWrap);
+        text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        layout->addWidget(text);
+        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, frmEncoderMessages);
+        connect(buttons, &QDialogButtonBox::rejected, frmEncoderMessages, &QDialog::hide);
+        layout->addWidget(buttons);
+    }
+    frmEncoderMessages->setWindowTitle(QStringLiteral("Encoder Messages - ")
+                                       + QFileInfo(row->text(0)).fileName());
+    frmEncoderMessages->findChild<QPlainTextEdit *>(QStringLiteral("memEncoderMessages"))
+        ->setPlainText(row->data(0, EncoderMessagesRole).toString());
+    frmEncoderMessages->show();
+    frmEncoderMessages->raise();
 }
 
 void TMainForm::timerTimeTimer()

@@ -63,7 +63,8 @@ QString OutputPathFor(const TOutputRequest &request)
 {
     const QString plain = request.folder + request.outputName + request.currentExt;
     const bool exists = QFileInfo::exists(plain);
-    if (!(exists && request.renameExisting) && !IsAnyFileOf(plain, request.runInputs))
+    if (!(exists && request.renameExisting) && !IsAnyFileOf(plain, request.runInputs)
+        && !request.runOutputs.contains(plain))
         return plain; // an existing file is overwritten (the encoder gets -y)
 
     // An item named before any profile loaded has no extension of its own.
@@ -73,7 +74,7 @@ QString OutputPathFor(const TOutputRequest &request)
     for (int tries = 0; tries < MaxRenumbering; ++tries) {
         const QString candidate = base + ext;
         const bool taken = (request.renameExisting && QFileInfo::exists(candidate))
-            || IsAnyFileOf(candidate, request.runInputs);
+            || IsAnyFileOf(candidate, request.runInputs) || request.runOutputs.contains(candidate);
         if (!taken)
             return candidate;
         base += suffix;

@@ -4,6 +4,7 @@
 
 #include "tasks/ItemData.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -43,6 +44,7 @@ struct TOutputRequest {
     int position = 1;         // the item's 1-based position in the list
     bool renameExisting = false; // "Not overwrite" chosen
     QStringList runInputs;    // every input file of the run
+    QSet<QString> runOutputs; // the outputs of the run's earlier items
 };
 
 // The output path of one item. The plain name is folder + name + current
@@ -51,6 +53,8 @@ struct TOutputRequest {
 // renaming is chosen, or when it is an input of the run. In rename mode a
 // numbered name that exists is numbered again (clip_2_2.mp4, ...) until it
 // is free; in either mode a numbered name that is an input is numbered again.
+// An output of an earlier item of the same run counts as taken in either
+// mode, so a run never replaces what it has just made.
 // Empty when no free name was found: the item must not be converted.
 QString OutputPathFor(const TOutputRequest &request);
 

@@ -26,6 +26,19 @@ struct ltvItemData {
 
 // Selectors of ReadItemData/WriteItemData.
 enum : int { sdAll = -2, sdCaption = -1 };
+// The sub-items of a row, in their column order after the caption.
+enum TSubItem : int {
+    siLength = 0,
+    siFrameSize,
+    siStatus,
+    siOutputName,
+    siOutputExt,
+    siSourceStart,
+    siSourceEnd,
+    siClipLength,
+    siClipStart,
+    siClipEnd
+};
 constexpr int SubItemCount = 10;
 
 // The text of sub-item k (0..9) of a record, and its setter.

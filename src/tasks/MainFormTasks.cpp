@@ -199,6 +199,7 @@ void TMainForm::SetupTaskList()
     connect(mniAddDir, &QAction::triggered, this, &TMainForm::tbtnAddDirClick);
     connect(mniRemove, &QAction::triggered, this, &TMainForm::tbtnRemoveClick);
     connect(mniClear, &QAction::triggered, this, &TMainForm::tbtnClearClick);
+    connect(mniShowMessages, &QAction::triggered, this, &TMainForm::mniShowMessagesClick);
 
     connect(vleOutput, &TValueListEditor::ValueValidated, this, [this](int) { ApplyOutputOptions(); });
     connect(vleOutput, &TValueListEditor::MousePressed, this, &TMainForm::RepaintEditors);
@@ -331,35 +332,33 @@ void TMainForm::tbtnAddDirClick()
 
 // ---------------------------------------------------------------- media probe
 
-void TMainForm::ProbeMedia(const QString &path)
+bool TMainForm::MeasureReport(const QString &path, bool keepAlive, QByteArray &report)
 {
-    if (!Encoder->Start(EncoderPath, MeasureCommand(path))) {
-        // Nothing was measured: the row must not take over the previous
-        // file's length and size.
-        ProbeLengthText.clear();
-        ProbeFrameSize.clear();
-        ProbeStart = ProbeStartText();
-        ProbeEnd.clear();
-        return;
-    }
-    // Blocks without handling window events; the whole report is parsed once
-    // the encoder has ended.
-    QByteArray report;
+    report.clear();
+    if (!Encoder->Start(EncoderPath, MeasureCommand(path)))
+        return false;
     QByteArray chunk;
-    while (Encoder->ReadChunk(chunk, false, ProbeTimeoutMs))
+    while (Encoder->ReadChunk(chunk, keepAlive, ProbeTimeoutMs))
         if (report.size() < MaxMeasureReport)
             report += chunk.left(MaxMeasureReport - report.size());
-    if (Encoder->TimedOut()) {
-        ProbeLengthText.clear();
-        ProbeFrameSize.clear();
-    } else {
-        const MeasureResult result = ParseMeasureReport(report, path);
-        ProbeLengthText = result.LengthText;
-        ProbeFrameSize = result.FrameSize;
-    }
+    const bool timedOut = Encoder->TimedOut();
+    KillEncoder();
+    return !timedOut;
+}
+
+void TMainForm::ProbeMedia(const QString &path)
+{
+    // Blocks without handling window events; the whole report is parsed once
+    // the encoder has ended. Nothing measured leaves empty texts, never the
+    // previous file's.
+    QByteArray report;
+    MeasureResult result;
+    if (MeasureReport(path, false, report))
+        result = ParseMeasureReport(report, path);
+    ProbeLengthText = result.LengthText;
+    ProbeFrameSize = result.FrameSize;
     ProbeStart = ProbeStartText();
     ProbeEnd = ProbeLengthText;
-    KillEncoder();
 }
 
 // ---------------------------------------------------------------- removing and moving
@@ -477,6 +476,9 @@ void TMainForm::ppmTaskPopup()
     mniClear->setEnabled(ltvTask->topLevelItemCount() > 0);
     mniAddFiles->setEnabled(true);
     mniAddDir->setEnabled(true);
+    // Only a row converted since the program started has messages.
+    const QTreeWidgetItem *row = selected ? ltvTask->topLevelItem(SelectedIndex()) : nullptr;
+    mniShowMessages->setEnabled(row && !row->data(0, EncoderMessagesRole).toString().isEmpty());
 }
 
 // ---------------------------------------------------------------- command line and drops

@@ -59,3 +59,10 @@ MeasureResult ParseMeasureReport(const QByteArray &report, const QString &path)
 {
     return ParseMeasureReport(report, QFile::encodeName(path));
 }
+
+bool HasVideoStream(const QByteArray &report, const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int at = name.isEmpty() ? -1 : report.indexOf(name);
+    return at >= 0 && report.indexOf("Video:", at + name.size()) >= 0;
+}

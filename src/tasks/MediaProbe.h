@@ -25,3 +25,6 @@ struct MeasureResult {
 MeasureResult ParseMeasureReport(const QByteArray &report, const QByteArray &path);
 // The same for a path as the program holds it (encoded as the encoder sees it).
 MeasureResult ParseMeasureReport(const QByteArray &report, const QString &path);
+
+// Whether the report names a video stream after the path.
+bool HasVideoStream(const QByteArray &report, const QString &path);

@@ -7,6 +7,7 @@
 #include "TestProgram.h"
 
 #include "app/MainForm.h"
+#include "common/TimeText.h"
 #include "settings/Settings.h"
 #include "tasks/ItemData.h"
 
@@ -111,8 +112,10 @@ public:
     QString addClip(const QString &name, const QString &length = "00:01:40.00")
     {
         const QString path = name.startsWith('/') ? name : inDir + name;
+        // The fake's outputs of this input last as long as it was measured.
+        const double seconds = TimeTextToSeconds(length);
         if (!QFileInfo::exists(path))
-            Touch(path);
+            Touch(path, seconds >= 0 ? "fakeenc-length " + QByteArray::number(seconds) : QByteArray("x"));
         encoder().setScript(MeasureScript(length));
         const int before = rows();
         prog.platform.openResults.enqueue({path});

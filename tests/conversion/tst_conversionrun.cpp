@@ -4,16 +4,24 @@
 #include "ConversionTestUtil.h"
 
 #include "Clips.h"
+#include "app/Application.h"
 #include "app/Forms.h"
 #include "app/SplitterBar.h"
 #include "common/TimeText.h"
+#include "conversion/EncoderProcess.h"
+#include "conversion/RunOutcome.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QDialog>
 
+#include <csignal>
 #include <fcntl.h>
+#include <unistd.h>
 #include <sys/resource.h>
 
 using namespace conv;
@@ -22,11 +30,18 @@ namespace {
 
 const QString Success = "The coversion is completed successfully.";
 const QString Canceled = "The Coversion is canceled.";
+const QString CloseQuestion = "A conversion is running. Stop it and close Velvo?";
 
 // The encoder's argument list for a conversion.
+// The file the encoder writes before an item is judged and renamed.
+QString Part(const QString &out)
+{
+    return PartialOutputPath(out, QCoreApplication::applicationPid());
+}
+
 QStringList ConvertArgs(const QString &in, const QStringList &middle, const QString &out)
 {
-    return QStringList{"-y", "-i", in} + middle + QStringList{out};
+    return QStringList{"-y", "-i", in} + middle + QStringList{Part(out)};
 }
 
 } // namespace
@@ -63,8 +78,8 @@ private slots:
     void completionExitClosesTheWindow();
     void completionPowerOff_data();
     void completionPowerOff();
-    void closeDuringRunWaitsForTheEnd();
-    void closeDuringRunThenStop();
+    void closeDuringRunAnsweredNo();
+    void closeDuringRunAnsweredYes();
     // failures
     void missingEncoder();
     void pipeCannotBeCreated();
@@ -73,6 +88,16 @@ private slots:
     void outputFolderMissing();
     void outputFolderRemovedDuringItem();
     void emptyListDoesNothing();
+
+    // trustworthy outputs
+    void stopKeepsTheOlderOutput();
+    void failureHalfWayLeavesNoFile();
+    void outputWithoutLengthFails();
+    void unknownLengthsCountAsNothing();
+    void statusesBelongToThisRun();
+    void encoderMessagesAndLog();
+    void terminationSignalDuringRun();
+    void terminationSignalClosesAnOpenBox();
     void malformedProfileLeavesTheWindowIdle();
 };
 
@@ -154,11 +179,12 @@ void TestConversionRun::malformedLengthKeepsCurrentBarAtZero()
     Driver d(s.form);
     s.clickStart();
     d.record();
-    // Total is -1 + 11 = 10 s. First item: current bar stays 0, total 50 %.
-    // Second item: 5 of 11 -> 45 %, (-1 + 5) of 10 -> 40 %, then full once finished.
-    QCOMPARE(d.states, QStringList({"0/0/0%/0%", "0/50/0%/50%", "45/40/45%/40%", "100/100/100%/100%"}));
+    // An unknown length counts as nothing: the total is 11 s. First item: a
+    // busy current bar, the total bar stays. Second item: 5 of 11 -> 45 %.
+    QCOMPARE(d.states,
+             QStringList({"0/0/0%/0%", "0/0//0%", "0/0/0%/0%", "45/45/45%/45%", "100/100/100%/100%"}));
     // The broken length still reaches the encoder, as -1 seconds.
-    const QList<QStringList> runs = s.encoder().runs();
+    const QList<QStringList> runs = s.encoder().conversions();
     QCOMPARE(runs.size(), 2);
     QVERIFY(runs[0].join(' ').contains("-t -1"));
 }
@@ -184,7 +210,7 @@ void TestConversionRun::commandLinesCarryTheItemsRange()
     s.convertWith(PiecesScript({"x\n"}));
     s.clickStart();
 
-    const QList<QStringList> runs = s.encoder().runs();
+    const QList<QStringList> runs = s.encoder().conversions();
     QCOMPARE(runs.size(), 3);
     QCOMPARE(runs[0], ConvertArgs(a, {}, s.outDir + "a.mp4"));
     QCOMPARE(runs[1], ConvertArgs(b, {"-ss", "00:00:05.5", "-t", "10"}, s.outDir + "b file.mp4"));
@@ -209,7 +235,7 @@ void TestConversionRun::profileArgumentsReachEveryItem()
     s.setItem(0, rec);
     s.convertWith(PiecesScript({"x\n"}));
     s.clickStart();
-    const QList<QStringList> runs = s.encoder().runs();
+    const QList<QStringList> runs = s.encoder().conversions();
     QCOMPARE(runs.size(), 2);
     QCOMPARE(runs[0], ConvertArgs(a, {"-vcodec", "mpeg4", "-b:v", "800k", "-ss", "00:00:01"},
                                   s.outDir + "a.mkv"));
@@ -230,11 +256,13 @@ void TestConversionRun::outputNamesOverwriteMode()
     s.setItem(2, rec);
     s.convertWith(PiecesScript({"x\n"}));
     s.clickStart();
-    const QList<QStringList> runs = s.encoder().runs();
+    const QList<QStringList> runs = s.encoder().conversions();
     QCOMPARE(runs.size(), 3);
-    QCOMPARE(runs[0].last(), s.outDir + "a.mp4"); // overwritten
-    QCOMPARE(runs[1].last(), s.outDir + "b.mp4");
-    QCOMPARE(runs[2].last(), s.outDir + "b.mp4"); // the later one overwrites the earlier
+    QCOMPARE(runs[0].last(), Part(s.outDir + "a.mp4")); // overwritten
+    QCOMPARE(runs[1].last(), Part(s.outDir + "b.mp4"));
+    // The later one never replaces what the run has just made.
+    QCOMPARE(runs[2].last(), Part(s.outDir + "b_3.mp4"));
+    QCOMPARE(QDir(s.outDir).entryList(QDir::Files), QStringList({"a.mp4", "b.mp4", "b_3.mp4"}));
 }
 
 void TestConversionRun::outputNamesRenameMode()
@@ -254,15 +282,18 @@ void TestConversionRun::outputNamesRenameMode()
     s.setItem(3, rec);
     s.convertWith(PiecesScript({"x\n"}));
     s.clickStart();
-    const QList<QStringList> runs = s.encoder().runs();
+    const QList<QStringList> runs = s.encoder().conversions();
     QCOMPARE(runs.size(), 4);
-    QCOMPARE(runs[0].last(), s.outDir + "a_1.mp4");
-    QCOMPARE(runs[1].last(), s.outDir + "b_2_2.mp4");
-    QCOMPARE(runs[2].last(), s.outDir + "c.mp4");
-    QCOMPARE(runs[3].last(), s.outDir + "d_4.mp4");
-    // Nothing that existed was given to the encoder as its output.
-    for (const QStringList &run : runs)
-        QVERIFY2(!QFileInfo::exists(run.last()), qPrintable(run.last()));
+    QCOMPARE(runs[0].last(), Part(s.outDir + "a_1.mp4"));
+    QCOMPARE(runs[1].last(), Part(s.outDir + "b_2_2.mp4"));
+    QCOMPARE(runs[2].last(), Part(s.outDir + "c.mp4"));
+    QCOMPARE(runs[3].last(), Part(s.outDir + "d_4.mp4"));
+    // Nothing that existed was replaced.
+    for (const QString &name : {"a.mp4", "b.mp4", "b_2.mp4", "d.mp4"}) {
+        QFile kept(s.outDir + name);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("x"));
+    }
 }
 
 void TestConversionRun::outputNeverOverwritesAnInput()
@@ -286,13 +317,13 @@ void TestConversionRun::outputNeverOverwritesAnInput()
     s.form->edtOutputdir->setText(s.media.path() + "/./out//");
     s.convertWith(PiecesScript({"x\n"}));
     s.clickStart();
-    const QList<QStringList> runs = s.encoder().runs();
+    const QList<QStringList> runs = s.encoder().conversions();
     QCOMPARE(runs.size(), 4);
     const QString shown = s.media.path() + "/./out//";
-    QCOMPARE(runs[0].last(), shown + "x_1.mp4");
-    QCOMPARE(runs[1].last(), shown + "x_2.mp4");
-    QCOMPARE(runs[2].last(), shown + "z_3.mp4");
-    QCOMPARE(runs[3].last(), shown + "z_4.mp4");
+    QCOMPARE(runs[0].last(), Part(shown + "x_1.mp4"));
+    QCOMPARE(runs[1].last(), Part(shown + "x_2.mp4"));
+    QCOMPARE(runs[2].last(), Part(shown + "z_3.mp4"));
+    QCOMPARE(runs[3].last(), Part(shown + "z_4.mp4"));
     QCOMPARE(runs[2][2], y);
 }
 
@@ -353,7 +384,7 @@ void TestConversionRun::stopBeforeTheFirstPiece()
     s.convertWith("[convert]\nhang\n");
     QList<qint64> children;
     Driver d(s.form);
-    d.when([&] { return s.status(0) == "Converting" && s.encoder().runs().size() == 1; },
+    d.when([&] { return s.status(0) == "Converting" && s.encoder().conversions().size() == 1; },
            [&] {
                children = ChildProcesses(QCoreApplication::applicationPid());
                s.clickStop();
@@ -363,8 +394,8 @@ void TestConversionRun::stopBeforeTheFirstPiece()
     QCOMPARE(d.pendingSteps(), 0);
     QVERIFY(!children.isEmpty());
     QCOMPARE(s.status(0), QString("Stop"));
-    QCOMPARE(s.status(1), QString("Complete")); // untouched
-    QCOMPARE(s.encoder().runs().size(), 1);
+    QCOMPARE(s.status(1), QString("OK")); // this run never reached it
+    QCOMPARE(s.encoder().conversions().size(), 1);
     QCOMPARE(s.prog.platform.messages.size(), 1);
     QCOMPARE(s.prog.platform.messages[0].text, Canceled);
     QCOMPARE(s.prog.platform.messages[0].caption, QString("Cancel"));
@@ -419,7 +450,7 @@ void TestConversionRun::stopBetweenItems()
     QCOMPARE(s.status(1), QString("Stop"));
     QCOMPARE(s.status(2), QString("OK"));
     QCOMPARE(s.messageTexts(), QStringList{Canceled});
-    QVERIFY(s.encoder().runs().size() <= 2);
+    QVERIFY(s.encoder().conversions().size() <= 2);
     QVERIFY(s.idleLook());
 }
 
@@ -594,58 +625,64 @@ void TestConversionRun::completionPowerOff()
     QVERIFY(!s.form->isVisible());
 }
 
-void TestConversionRun::closeDuringRunWaitsForTheEnd()
+void TestConversionRun::closeDuringRunAnsweredNo()
 {
     Setup s;
     SettingForm->chkOpenDir->setChecked(true);
     s.addClip("a.avi");
     s.addClip("b.avi");
     s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=50.00 x\r"}));
-    bool savedAtOnce = false;
-    bool stillShown = false;
+    s.prog.platform.answers.enqueue(Platform::No);
+    bool stillRunning = false;
     Driver d(s.form);
     d.when([&] { return s.form->labCurProgress->text() == "50%"; },
            [&] {
                QFile::remove(s.prog.path("Preferences.ini"));
                s.form->close();
-               stillShown = s.form->isVisible() && s.form->RunState == 1;
-               savedAtOnce = QFileInfo::exists(s.prog.path("Preferences.ini"));
-               // Anything written from here on would be a second save.
-               QFile::remove(s.prog.path("Preferences.ini"));
+               stillRunning = s.form->isVisible() && s.form->RunState == 1;
            });
     s.clickStart();
-    QVERIFY(stillShown);
-    QVERIFY(savedAtOnce);
-    // The run went on to its end, with its message and folder.
+    QVERIFY(stillRunning);
+    QCOMPARE(s.messageTexts(), QStringList({CloseQuestion, Success}));
+    QCOMPARE(s.prog.platform.messages[0].buttons, Platform::Buttons::YesNo);
     QCOMPARE(s.status(0), QString("Complete"));
     QCOMPARE(s.status(1), QString("Complete"));
-    QCOMPARE(s.messageTexts(), QStringList{Success});
-    QCOMPARE(s.prog.platform.opened, QStringList{s.outDir});
-    // Then the window went away, without saving again.
-    QVERIFY(!s.form->isVisible());
+    // The program stays open afterwards, and nothing was saved for a close.
+    QVERIFY(s.form->isVisible());
+    QVERIFY(s.idleLook());
     QVERIFY(!QFileInfo::exists(s.prog.path("Preferences.ini")));
 }
 
-void TestConversionRun::closeDuringRunThenStop()
+void TestConversionRun::closeDuringRunAnsweredYes()
 {
     Setup s;
-    SettingForm->chkExit->setChecked(true);
+    SettingForm->chkOpenDir->setChecked(true);
     s.addClip("a.avi");
     s.addClip("b.avi");
-    s.convertWith(PiecesScript(HeaderPieces(), 150, "hang"));
+    s.convertWith(PiecesScript(HeaderPieces(), 150, "child\nhang"));
     Driver d(s.form);
-    d.when([&] { return s.encoder().runs().size() == 1; },
+    qint64 encoderPid = 0;
+    d.when([&] { return s.encoder().childPid() > 0; },
            [&] {
-               s.form->close();
+               encoderPid = s.form->Encoder->ProcessId();
                QFile::remove(s.prog.path("Preferences.ini"));
-               s.clickStop();
+               s.form->close();
            });
+    QElapsedTimer clock;
+    clock.start();
     s.clickStart();
     QVERIFY(!d.gaveUp);
+    QVERIFY(clock.elapsed() < 10000);
+    // Ended as by Stop, without the cancel message, and closed.
     QCOMPARE(s.status(0), QString("Stop"));
-    QCOMPARE(s.messageTexts(), QStringList{Canceled});
+    QCOMPARE(s.status(1), QString("OK"));
+    QCOMPARE(s.messageTexts(), QStringList{CloseQuestion});
     QVERIFY(!s.form->isVisible());
-    QVERIFY(!QFileInfo::exists(s.prog.path("Preferences.ini")));
+    QVERIFY(s.prog.platform.opened.isEmpty());
+    QVERIFY(QFileInfo::exists(s.prog.path("Preferences.ini")));
+    QTRY_VERIFY_WITH_TIMEOUT(!Alive(encoderPid), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!Alive(s.encoder().childPid()), 2000);
+    QCOMPARE(QDir(s.outDir).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 // ---------------------------------------------------------------- failures
@@ -691,7 +728,7 @@ void TestConversionRun::pipeCannotBeCreated()
     QCOMPARE(s.prog.platform.messages[0].caption, QString("Velvo"));
     QCOMPARE(s.status(0), QString("Failed"));
     QCOMPARE(s.status(1), QString("OK"));
-    QVERIFY(s.encoder().runs().isEmpty());
+    QVERIFY(s.encoder().conversions().isEmpty());
     QVERIFY(s.idleLook());
 }
 
@@ -710,9 +747,9 @@ void TestConversionRun::failedExitIsReportedAndCounted()
                                       "Error: cannot write the output\n"}, 100, "exit 1", "sleep 600\n");
     s.convertWith(good);
     Driver d(s.form);
-    d.when([&] { return s.encoder().runs().size() == 1; },
+    d.when([&] { return s.encoder().conversions().size() == 1; },
            [&] { QTimer::singleShot(250, [&] { s.encoder().setScript(bad); }); });
-    d.when([&] { return s.encoder().runs().size() == 2; },
+    d.when([&] { return s.encoder().conversions().size() == 2; },
            [&] { QTimer::singleShot(250, [&] { s.encoder().setScript(good); }); });
     // An earlier failure's tooltip goes away when the row converts again.
     s.form->ltvTask->topLevelItem(2)->setToolTip(0, "old");
@@ -723,18 +760,19 @@ void TestConversionRun::failedExitIsReportedAndCounted()
     QCOMPARE(s.status(2), QString("Complete"));
     for (int column : {0, 1, 3}) {
         const QString tip = s.toolTip(1, column);
-        QVERIFY2(tip.contains("exit code 1"), qPrintable(tip));
-        QVERIFY2(tip.contains("Error: cannot write the output"), qPrintable(tip));
-        QVERIFY2(tip.contains("line 3"), qPrintable(tip));
+        // The cause in words, then the encoder's last error line.
+        QCOMPARE(tip, QString("The encoder ended with exit code 1.\nError: cannot write the output"));
     }
     QVERIFY(s.toolTip(0).isEmpty());
     QVERIFY(s.toolTip(2).isEmpty());
     QCOMPARE(s.prog.platform.messages.size(), 1);
     const QString text = s.prog.platform.messages[0].text;
     QVERIFY2(text != Success, qPrintable(text));
-    QVERIFY2(text.contains("1 of 3"), qPrintable(text));
-    QVERIFY2(text.contains("failed"), qPrintable(text));
-    QCOMPARE(s.prog.platform.messages[0].caption, QString("Complete"));
+    QVERIFY2(text.startsWith("1 of 3 files could not be converted.\nThe encoder messages are in "
+                             + s.prog.stateDir()),
+             qPrintable(text));
+    QCOMPARE(s.prog.platform.messages[0].caption, QString("Velvo"));
+    QCOMPARE(s.prog.platform.messages[0].icon, Platform::Icon::Warning);
     // The completion actions run as chosen.
     QCOMPARE(s.prog.platform.opened, QStringList{s.outDir});
     QVERIFY(s.idleLook());
@@ -777,7 +815,7 @@ void TestConversionRun::outputFolderMissing()
     QCOMPARE(s.prog.platform.messages[0].caption, QString("Output path does not exist"));
     QCOMPARE(s.prog.platform.messages[0].icon, Platform::Icon::Information);
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(s.form->edtOutputdir));
-    QVERIFY(s.encoder().runs().isEmpty());
+    QVERIFY(s.encoder().conversions().isEmpty());
     QCOMPARE(s.status(0), QString("OK"));
     QVERIFY(s.idleLook());
 }
@@ -794,13 +832,13 @@ void TestConversionRun::outputFolderRemovedDuringItem()
     Driver d(s.form);
     // During the first item the folder is removed and at once made again
     // (another folder of the same name); during the third it stays away.
-    d.when([&] { return s.encoder().runs().size() == 1; },
+    d.when([&] { return s.encoder().conversions().size() == 1; },
            [&] {
                Touch(s.outDir + "a.mp4", "part of an output");
                QDir(s.outDir).removeRecursively();
                QDir().mkpath(s.outDir);
            });
-    d.when([&] { return s.encoder().runs().size() == 3; }, [&] { QDir(s.outDir).removeRecursively(); });
+    d.when([&] { return s.encoder().conversions().size() == 3; }, [&] { QDir(s.outDir).removeRecursively(); });
     s.clickStart();
     QVERIFY(!d.gaveUp);
     QCOMPARE(d.pendingSteps(), 0);
@@ -809,8 +847,7 @@ void TestConversionRun::outputFolderRemovedDuringItem()
     QCOMPARE(s.status(2), QString("Failed"));
     for (int i : {0, 2}) {
         const QString tip = s.toolTip(i);
-        QVERIFY2(tip.contains("The output folder \"" + s.outDir + "\" was removed during the conversion"),
-                 qPrintable(tip));
+        QVERIFY2(tip.startsWith("The output folder was removed during the conversion.\n"), qPrintable(tip));
         QVERIFY2(tip.contains("writing the output"), qPrintable(tip));
     }
     QVERIFY(s.toolTip(1).isEmpty());
@@ -828,7 +865,7 @@ void TestConversionRun::emptyListDoesNothing()
     QCOMPARE(s.form->RunState, 0);
     QVERIFY(s.form->panBottomCenter->isVisible());
     QVERIFY(!s.form->tbtnStop->isEnabled());
-    QVERIFY(s.encoder().runs().isEmpty());
+    QVERIFY(s.encoder().conversions().isEmpty());
 }
 
 void TestConversionRun::malformedProfileLeavesTheWindowIdle()
@@ -845,11 +882,219 @@ void TestConversionRun::malformedProfileLeavesTheWindowIdle()
     s.clickStart();
     QCOMPARE(s.prog.platform.messages.size(), 1);
     QVERIFY(s.prog.platform.messages[0].text != Success);
-    QVERIFY(s.encoder().runs().isEmpty());
+    QVERIFY(s.encoder().conversions().isEmpty());
     QCOMPARE(s.status(0), QString("OK"));
     QVERIFY(s.idleLook());
     QVERIFY(s.form->tbtnAddFile->isEnabled());
     QVERIFY(s.form->gpbProfile->isEnabled());
+}
+
+// ---------------------------------------------------------------- trustworthy outputs
+
+void TestConversionRun::stopKeepsTheOlderOutput()
+{
+    Setup s;
+    s.addClip("a.avi", "00:01:00.00");
+    Touch(s.outDir + "a.mp4", "an older good output");
+    // The encoder has written part of its file when the Stop comes.
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=12.00 x\r"}, 100,
+                               "hang", "write half a file\n"));
+    Driver d(s.form);
+    d.when([&] { return s.form->labCurProgress->text() == "20%"; }, [&] { s.clickStop(); });
+    s.clickStart();
+    QVERIFY(!d.gaveUp);
+    QCOMPARE(s.status(0), QString("Stop"));
+    QFile older(s.outDir + "a.mp4");
+    QVERIFY(older.open(QIODevice::ReadOnly));
+    QCOMPARE(older.readAll(), QByteArray("an older good output"));
+    QCOMPARE(QDir(s.outDir).entryList(QDir::Files | QDir::Hidden), QStringList{"a.mp4"});
+}
+
+void TestConversionRun::failureHalfWayLeavesNoFile()
+{
+    Setup s;
+    s.addClip("a.avi");
+    s.convertWith(PiecesScript(HeaderPieces(), 50,
+                               "out av_interleaved_write_frame(): No space left on device\\n\nexit 1",
+                               "write half a file\n"));
+    s.clickStart();
+    QCOMPARE(s.status(0), QString("Failed"));
+    QVERIFY2(s.toolTip(0).startsWith("The disk is full.\n"), qPrintable(s.toolTip(0)));
+    QCOMPARE(QDir(s.outDir).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestConversionRun::outputWithoutLengthFails()
+{
+    Setup s;
+    s.addClip("a.avi", "00:00:05.00");
+    ltvItemData rec = s.item(0);
+    rec.ClipStart = "00:00:01.0";
+    rec.ClipEnd = "00:00:01.4";
+    rec.ClipLength = "00:00:00.4";
+    s.setItem(0, rec);
+    // What an encoder writes for a clip it cut to nothing.
+    s.convertWith(PiecesScript({"x\n"}, 10, "write fakeenc-output 0.00 video\nexit 0"));
+    s.clickStart();
+    QCOMPARE(s.status(0), QString("Failed"));
+    QCOMPARE(s.toolTip(0), QString("The output has no playable length."));
+    QCOMPARE(s.prog.platform.messages.size(), 1);
+    const FakePlatform::Message &m = s.prog.platform.messages[0];
+    QVERIFY2(m.text.startsWith("1 of 1 files could not be converted."), qPrintable(m.text));
+    QVERIFY(!m.text.contains("successfully"));
+    QCOMPARE(m.caption, QString("Velvo"));
+    QCOMPARE(m.icon, Platform::Icon::Warning);
+    QCOMPARE(QDir(s.outDir).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestConversionRun::unknownLengthsCountAsNothing()
+{
+    Setup s;
+    s.addClip("a.avi", "N/A");
+    s.addClip("b.avi", "00:00:01.00");
+    QCOMPARE(s.item(0).ClipLengthSec, -1.0);
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=0.50 x\r"}));
+    bool busyWhileUnknown = false;
+    bool measuredNotBusy = false;
+    Driver d(s.form);
+    d.when([&] { return s.status(0) == "Converting" && s.encoder().conversions().size() == 1; },
+           [&] { busyWhileUnknown = s.form->pgbCurrent->maximum() == 0; });
+    d.when([&] { return s.status(1) == "Converting" && s.form->pgbTotal->value() > 0; },
+           [&] { measuredNotBusy = s.form->pgbCurrent->maximum() == 100; });
+    s.clickStart();
+    QVERIFY(busyWhileUnknown);
+    QVERIFY(measuredNotBusy);
+    // The total follows the measured item alone: half of it, then all.
+    QVERIFY2(d.states.contains("50/50/50%/50%"), qPrintable(d.states.join(" ")));
+    QCOMPARE(s.form->pgbTotal->value(), 100);
+    QCOMPARE(s.status(0), QString("Complete"));
+    QCOMPARE(s.status(1), QString("Complete"));
+}
+
+void TestConversionRun::statusesBelongToThisRun()
+{
+    Setup s;
+    for (const char *name : {"a.avi", "b.avi", "c.avi"})
+        s.addClip(name);
+    s.convertWith(PiecesScript({"x\n"}, 10));
+    s.clickStart();
+    QCOMPARE(s.status(2), QString("Complete"));
+    s.convertWith(PiecesScript({"x\n"}, 150, "hang"));
+    QStringList seen;
+    Driver d(s.form);
+    d.when([&] { return s.encoder().conversions().size() == 1; },
+           [&] {
+               seen = QStringList{s.status(0), s.status(1), s.status(2)};
+               s.clickStop();
+           });
+    s.clickStart();
+    QCOMPARE(seen, QStringList({"Converting", "OK", "OK"}));
+    // After a Stop the rows behind the stopped one say nothing was done.
+    QCOMPARE(QStringList({s.status(0), s.status(1), s.status(2)}), QStringList({"Stop", "OK", "OK"}));
+}
+
+void TestConversionRun::encoderMessagesAndLog()
+{
+    Setup s;
+    s.addClip("a.avi");
+    s.addClip("b.avi");
+    s.form->ltvTask->topLevelItem(1)->setSelected(true);
+    s.form->ppmTaskPopup();
+    QVERIFY(!s.form->mniShowMessages->isEnabled()); // not converted yet
+    // The second item fails; the first converts.
+    s.convertWith("[convert]\nout frame=1 time=1.0 \\r\nsleep 20\n"
+                  "out [mp4 @ 0x1] Could not write header: Invalid argument\\n\n"
+                  "sleep 20\nexit 0\n");
+    s.clickStart();
+    s.convertWith("[convert]\nout Conversion failed!\\n\nexit 1\n");
+    s.form->ltvTask->clearSelection();
+    s.form->ltvTask->topLevelItem(0)->setSelected(true);
+    // Converting the first row again, alone, leaves it failed.
+    QCOMPARE(s.status(0), QString("Complete"));
+    QCOMPARE(s.status(1), QString("Complete"));
+    delete s.form->ltvTask->takeTopLevelItem(1);
+    s.clickStart();
+    QCOMPARE(s.status(0), QString("Failed"));
+
+    s.form->ltvTask->topLevelItem(0)->setSelected(true);
+    s.form->ppmTaskPopup();
+    QVERIFY(s.form->mniShowMessages->isEnabled());
+    s.form->mniShowMessages->trigger();
+    auto *window = s.form->findChild<QDialog *>("frmEncoderMessages");
+    QVERIFY(window && window->isVisible());
+    auto *text = window->findChild<QPlainTextEdit *>("memEncoderMessages");
+    QVERIFY(text->isReadOnly());
+    const QString shown = text->toPlainText();
+    QVERIFY2(shown.contains("-y -i \"" + s.inDir + "a.avi\""), qPrintable(shown));
+    QVERIFY(shown.contains("Conversion failed!"));
+    QVERIFY(shown.contains("exit status 1"));
+    window->hide();
+
+    // Each run wrote its own log; the failed run's message names it.
+    const QStringList logs = QDir(s.prog.stateDir()).entryList({"velvo-*.log"}, QDir::Files, QDir::Name);
+    QCOMPARE(logs.size(), 2);
+    const QString lastLog = s.prog.stateDir() + logs.last();
+    QVERIFY2(s.prog.platform.messages.last().text.contains(lastLog), qPrintable(s.prog.platform.messages.last().text));
+    QFile first(s.prog.stateDir() + logs.first());
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    const QByteArray firstText = first.readAll();
+    QVERIFY(firstText.contains("Input: " + s.inDir.toUtf8() + "a.avi"));
+    QVERIFY(firstText.contains("Input: " + s.inDir.toUtf8() + "b.avi"));
+    QVERIFY(firstText.contains("Could not write header"));
+}
+
+void TestConversionRun::terminationSignalDuringRun()
+{
+    Setup s;
+    InstallTerminationHandlers();
+    s.addClip("a.avi", "00:01:00.00");
+    s.addClip("b.avi");
+    s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=18.00 x\r"}, 100,
+                               "child\nhang", "write half a file\n"));
+    QFile::remove(s.prog.path("Preferences.ini"));
+    qint64 encoderPid = 0;
+    Driver d(s.form);
+    d.when([&] { return s.form->labCurProgress->text() == "30%" && s.encoder().childPid() > 0; },
+           [&] {
+               encoderPid = s.form->Encoder->ProcessId();
+               ::kill(::getpid(), SIGTERM);
+           });
+    QElapsedTimer clock;
+    clock.start();
+    s.clickStart();
+    QVERIFY(!d.gaveUp);
+    QVERIFY(clock.elapsed() < 10000);
+    QCOMPARE(s.status(0), QString("Stop"));
+    QCOMPARE(s.status(1), QString("OK"));
+    // No box waits for anybody, the preferences are saved, nothing is left.
+    QVERIFY(s.prog.platform.messages.isEmpty());
+    QVERIFY(!s.form->isVisible());
+    QVERIFY(QFileInfo::exists(s.prog.path("Preferences.ini")));
+    QTRY_VERIFY_WITH_TIMEOUT(!Alive(encoderPid), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!Alive(s.encoder().childPid()), 2000);
+    QCOMPARE(QDir(s.outDir).entryList(QDir::Files | QDir::Hidden), QStringList());
+    Platform::SetSessionEnding(false);
+}
+
+void TestConversionRun::terminationSignalClosesAnOpenBox()
+{
+    Setup s;
+    InstallTerminationHandlers();
+    QFile::remove(s.prog.path("Preferences.ini"));
+    // A real box waiting for an answer, as an error or question would show.
+    QMessageBox box(QMessageBox::Question, "Velvo", "Waiting", QMessageBox::Yes | QMessageBox::No, s.form);
+    QTimer::singleShot(50, [] { ::kill(::getpid(), SIGTERM); });
+    QTimer::singleShot(5000, &box, [&box] { box.done(-2); }); // only if the signal did nothing
+    QElapsedTimer clock;
+    clock.start();
+    box.exec();
+    QVERIFY(clock.elapsed() < 4000);
+    QVERIFY(!s.form->isVisible());
+    QVERIFY(QFileInfo::exists(s.prog.path("Preferences.ini")));
+    // Further boxes are not shown any more.
+    QCOMPARE(Platform::Instance().MessageBox(s.form, "x", "y", Platform::Icon::Question, Platform::Buttons::YesNo),
+             int(Platform::No));
+    QVERIFY(s.prog.platform.messages.isEmpty());
+    Platform::SetSessionEnding(false);
 }
 
 QTEST_MAIN(TestConversionRun)

@@ -12,6 +12,14 @@
 //   crash          dies by SIGSEGV
 //   child          starts a process that sleeps until killed; its pid goes to <binary>.child
 //   hang           sleeps until killed
+//   write <text>   text (escapes as for out) into $OUT, created or truncated
+//   nooutput       the conversion ends without writing $OUT
+//
+// A conversion that ends normally (the end of its lines, or exit 0) writes
+// $OUT, unless it exists, as "fakeenc-output <seconds> <video|novideo>": the
+// seconds of -t, or of the input (its content "fakeenc-length <seconds>",
+// else 100) less -ss; novideo when -vn was given. Measuring such a file
+// reports that length and, unless novideo, a video stream.
 //
 // Lines before the first section header run in both modes. Without a script
 // a measure prints a small report and a conversion a few progress lines.
@@ -21,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cmath>
 #include <ctime>
 #include <fcntl.h>
 #include <string>
@@ -34,6 +43,9 @@ namespace {
 std::string g_self;
 std::string g_in;
 std::string g_out;
+std::vector<std::string> g_args;
+bool g_measure = false;
+bool g_writeOutput = true;
 
 std::string SelfPath(const char *argv0)
 {
@@ -88,6 +100,61 @@ bool ReadFile(const std::string &path, std::string &text)
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
         text.append(buffer, n);
     std::fclose(f);
+    return true;
+}
+
+std::string ArgAfter(const std::string &option)
+{
+    for (size_t i = 0; i + 1 < g_args.size(); ++i)
+        if (g_args[i] == option)
+            return g_args[i + 1];
+    return std::string();
+}
+
+double LengthOfInput()
+{
+    std::string content;
+    const std::string mark = "fakeenc-length ";
+    if (ReadFile(g_in, content) && content.compare(0, mark.size(), mark) == 0)
+        return std::atof(content.c_str() + mark.size());
+    return 100;
+}
+
+// What a real encoder leaves behind after a normal end.
+void WriteOutput()
+{
+    if (g_measure || !g_writeOutput || g_out.empty() || access(g_out.c_str(), F_OK) == 0)
+        return;
+    double seconds = LengthOfInput() - std::atof(ArgAfter("-ss").c_str());
+    const std::string t = ArgAfter("-t");
+    if (!t.empty())
+        seconds = std::atof(t.c_str());
+    bool video = true;
+    for (const std::string &a : g_args)
+        if (a == "-vn")
+            video = false;
+    char text[128];
+    std::snprintf(text, sizeof text, "fakeenc-output %.2f %s\n", seconds, video ? "video" : "novideo");
+    WriteFile(g_out, text);
+}
+
+// Measures a file written by WriteOutput; false for any other file.
+bool MeasureOwnOutput()
+{
+    std::string content;
+    const std::string mark = "fakeenc-output ";
+    if (!ReadFile(g_in, content) || content.compare(0, mark.size(), mark) != 0)
+        return false;
+    const double seconds = std::atof(content.c_str() + mark.size());
+    const long hundredths = std::lround(seconds * 100);
+    char duration[64];
+    std::snprintf(duration, sizeof duration, "%02ld:%02ld:%02ld.%02ld", hundredths / 360000,
+                  hundredths / 6000 % 60, hundredths / 100 % 60, hundredths % 100);
+    std::string report = "vxenc fake\nInput #0, mp4, from '" + g_in + "':\n  Duration: " + duration +
+                         ", start: 0.000000, bitrate: 1000 kb/s\n";
+    if (content.find("novideo") == std::string::npos)
+        report += "    Stream #0:0: Video: h264, yuv420p, 320x240, 25 fps\n";
+    WriteAll(1, report);
     return true;
 }
 
@@ -164,7 +231,13 @@ void RunLine(const std::string &line)
     } else if (command == "sleep") {
         SleepMs(std::atol(rest.c_str()));
     } else if (command == "exit") {
+        if (std::atoi(rest.c_str()) == 0)
+            WriteOutput();
         std::_Exit(std::atoi(rest.c_str()));
+    } else if (command == "write") {
+        WriteFile(g_out, Expand(rest));
+    } else if (command == "nooutput") {
+        g_writeOutput = false;
     } else if (command == "crash") {
         std::signal(SIGSEGV, SIG_DFL);
         std::raise(SIGSEGV);
@@ -204,6 +277,7 @@ int main(int argc, char **argv)
 
     g_self = SelfPath(argv[0]);
     std::vector<std::string> args(argv + 1, argv + argc);
+    g_args = args;
     std::string logLine;
     for (size_t i = 0; i < args.size(); ++i) {
         if (i > 0)
@@ -220,6 +294,9 @@ int main(int argc, char **argv)
     if (!args.empty())
         g_out = args.back();
     const bool measure = args.size() == 2 && args[0] == "-i";
+    g_measure = measure;
+    if (measure && MeasureOwnOutput())
+        return 0;
 
     std::string script;
     if (!ReadFile(g_self + ".script", script)) {
@@ -227,6 +304,7 @@ int main(int argc, char **argv)
             DefaultMeasure();
         else
             DefaultConvert();
+        WriteOutput();
         return 0;
     }
 
@@ -249,5 +327,6 @@ int main(int argc, char **argv)
         if (section.empty() || (section == "[measure]") == measure)
             RunLine(line);
     }
+    WriteOutput();
     return 0;
 }

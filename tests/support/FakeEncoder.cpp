@@ -50,6 +50,13 @@ QList<QStringList> FakeEncoder::runs() const
     return result;
 }
 
+QList<QStringList> FakeEncoder::conversions() const
+{
+    QList<QStringList> result = runs();
+    result.removeIf([](const QStringList &args) { return args.size() == 2 && args.first() == "-i"; });
+    return result;
+}
+
 void FakeEncoder::clearRuns()
 {
     QFile::remove(m_path + QStringLiteral(".args"));

@@ -22,6 +22,8 @@ public:
 
     // The argument list of every run so far, oldest first.
     QList<QStringList> runs() const;
+    // The runs that converted, without the measures (of inputs or outputs).
+    QList<QStringList> conversions() const;
     void clearRuns();
 
     // Pid written by the script command "child", 0 when there is none.

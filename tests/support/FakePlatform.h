@@ -20,11 +20,20 @@ public:
     };
 
     FakePlatform() { Platform::SetInstance(this); }
-    ~FakePlatform() override { Platform::SetInstance(nullptr); }
+    ~FakePlatform() override
+    {
+        Platform::SetInstance(nullptr);
+        Platform::SetSessionEnding(false);
+    }
 
     int MessageBox(QWidget *, const QString &text, const QString &caption, Icon icon,
                    Buttons buttons) override
     {
+        if (Platform::SessionEnding()) {
+            // Nothing would be shown to anybody any more.
+            unshownMessages.append({text, caption, icon, buttons});
+            return buttons == Buttons::YesNo ? No : Ok;
+        }
         messages.append({text, caption, icon, buttons});
         if (onMessage)
             onMessage(messages.last());
@@ -65,6 +74,7 @@ public:
     }
 
     QList<Message> messages;
+    QList<Message> unshownMessages;      // asked for once the session was ending
     QQueue<int> answers;                 // MessageBox results, Ok/Yes by default
     std::function<void(const Message &)> onMessage;
     QStringList openFilters;

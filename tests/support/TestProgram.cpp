@@ -13,6 +13,14 @@
 TestProgram::TestProgram()
 {
     SetApplicationFolder(dir());
+    // Per-user files of a test go to its own folders, never the real home.
+    for (const char *name : {"XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        qputenv(name, QFile::encodeName(m_home.path() + '/' + QString::fromLatin1(name).toLower()));
+}
+
+QString TestProgram::stateDir() const
+{
+    return m_home.path() + "/xdg_state_home/velvo/";
 }
 
 TestProgram::~TestProgram()

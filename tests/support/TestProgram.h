@@ -24,6 +24,8 @@ public:
     // The program folder, with a trailing "/".
     QString dir() const;
     QString path(const QString &relative) const { return dir() + relative; }
+    // The program's per-user state folder for this test ($XDG_STATE_HOME/velvo/).
+    QString stateDir() const;
 
     // The fake encoder as vxenc.dll (created on first use).
     FakeEncoder &fakeEncoder();
@@ -47,6 +49,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_home; // the XDG folders
     std::unique_ptr<FakeEncoder> m_fake;
     bool m_started = false;
 };
