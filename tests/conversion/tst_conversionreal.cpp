@@ -52,6 +52,7 @@ class TestConversionReal : public QObject {
 private slots:
     void initTestCase();
     void batchConvertsWithNamesTrimsAndStatuses();
+    void failedOutputsNeverReplaceGoodOnes();
 
 private:
     // Copies the shipped profiles and picks one that writes MP4 (or the
@@ -166,7 +167,8 @@ void TestConversionReal::batchConvertsWithNamesTrimsAndStatuses()
         return list;
     }();
     QCOMPARE(statuses, QStringList({"Complete", "Complete", "Complete", "Failed", "Complete"}));
-    QVERIFY(!form->ltvTask->topLevelItem(3)->toolTip(0).isEmpty());
+    QVERIFY2(form->ltvTask->topLevelItem(3)->toolTip(0).startsWith("The input is not a readable video.\n"),
+             qPrintable(form->ltvTask->topLevelItem(3)->toolTip(0)));
     QCOMPARE(prog.platform.messages.size(), 1);
     QVERIFY2(prog.platform.messages[0].text.contains("1 of 5"), qPrintable(prog.platform.messages[0].text));
 
@@ -188,6 +190,61 @@ void TestConversionReal::batchConvertsWithNamesTrimsAndStatuses()
     // The input that sat at its own output path is still the clip it was.
     QVERIFY(std::abs(ProbeDuration(outDir + "d" + ext) - 1.0) < 0.25);
     QVERIFY(DecodesCleanly(outDir + "d" + ext));
+}
+
+void TestConversionReal::failedOutputsNeverReplaceGoodOnes()
+{
+    TestProgram prog;
+    QVERIFY(prog.useRealEncoder());
+    const QString profile = PrepareProfiles(prog);
+    // The encoder runs with a small file-size limit, as on a full disk.
+    const QString real = prog.path("real-vxenc.dll");
+    QVERIFY(QFile::rename(prog.path("vxenc.dll"), real));
+    prog.writeFile("vxenc.dll", "#!/bin/sh\nulimit -f 16\nexec \"" + real.toUtf8() + "\" \"$@\"\n");
+    QVERIFY(QFile::setPermissions(prog.path("vxenc.dll"), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    QTemporaryDir media;
+    const QString inDir = media.path() + "/in/";
+    const QString outDir = media.path() + "/out/";
+    QDir().mkpath(inDir);
+    QDir().mkpath(outDir);
+    QVERIFY(MakeTestClip(inDir + "a.mp4", 4.0));
+    QVERIFY(MakeTestClip(inDir + "b.mov", 4.0));
+
+    TMainForm *form = prog.start();
+    form->cmbProfile->setCurrentText(profile);
+    const QString ext = form->CurrentOutputExt;
+    form->edtOutputdir->setText(outDir);
+    for (const QString &name : {"a.mp4", "b.mov"}) {
+        prog.platform.openResults.enqueue({inDir + name});
+        QTest::mouseClick(form->tbtnAddFile, Qt::LeftButton);
+    }
+    QCOMPARE(form->ltvTask->topLevelItemCount(), 2);
+    // The second clip is cut to less than a frame: nothing to convert.
+    ltvItemData rec;
+    form->ReadItemData(1, sdAll, rec);
+    rec.ClipStart = "00:00:01";
+    rec.ClipEnd = "00:00:01.04";
+    rec.ClipLength = "00:00:00.04";
+    form->WriteItemData(1, sdAll, rec);
+    // An older good output of the first clip, in overwrite mode.
+    Touch(outDir + "a" + ext, "an older good output");
+
+    QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+    for (int i = 0; i < 2; ++i) {
+        form->ReadItemData(i, sdAll, rec);
+        QCOMPARE(rec.Status, QString("Failed"));
+        QVERIFY(!form->ltvTask->topLevelItem(i)->toolTip(0).isEmpty());
+    }
+    QCOMPARE(form->ltvTask->topLevelItem(1)->toolTip(0), QString("The output has no playable length."));
+    QCOMPARE(prog.platform.messages.size(), 1);
+    QVERIFY2(prog.platform.messages[0].text.startsWith("2 of 2 files could not be converted."),
+             qPrintable(prog.platform.messages[0].text));
+    QVERIFY(!prog.platform.messages[0].text.contains("successfully"));
+    // The older output is untouched and nothing else is left behind.
+    QCOMPARE(QDir(outDir).entryList(QDir::Files | QDir::Hidden), QStringList{"a" + ext});
+    QFile older(outDir + "a" + ext);
+    QVERIFY(older.open(QIODevice::ReadOnly));
+    QCOMPARE(older.readAll(), QByteArray("an older good output"));
 }
 
 QTEST_MAIN(TestConversionReal)
