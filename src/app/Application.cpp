@@ -45,6 +45,19 @@ void ShowErrorMessage(const QString &text)
     Platform::Instance().MessageBox(MainForm, text, "Velvo", Platform::Icon::Error);
 }
 
+void RunGuarded(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const EFileError &e) {
+        ShowErrorMessage(e.message());
+    } catch (const std::exception &e) {
+        ShowErrorMessage(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowErrorMessage(QStringLiteral("An unexpected error occurred."));
+    }
+}
+
 void InstallTerminationHandlers()
 {
     if (g_signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)

@@ -168,12 +168,11 @@ void TMainForm::BuildMainPanel()
     ltvTask->setAllColumnsShowFocus(true);
     // Caption, three visible sub-items and seven hidden ones.
     ltvTask->setColumnCount(1 + SubItemCount);
-    ltvTask->setHeaderLabels({"Input File", "Length", "Size", "Status", "Output Name", "Output Ext",
-                              "Source Start", "Source End", "Clip Length", "Clip Start", "Clip End"});
+    ltvTask->setHeaderLabels(TaskListCaptions());
     // Before hiding: a stretched last section would keep counting in the
     // header's length once hidden, and the list would scroll sideways.
     ltvTask->header()->setStretchLastSection(false);
-    for (int c = 4; c <= SubItemCount; ++c)
+    for (int c = 1 + FirstHiddenSubItem; c <= SubItemCount; ++c)
         ltvTask->setColumnHidden(c, true);
     ltvTask->header()->setAccessibleName("Task List columns");
     ltvTask->header()->setStyleSheet("QHeaderView::section { background-color: rgb(243,243,243); "

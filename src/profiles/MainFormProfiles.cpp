@@ -3,6 +3,8 @@
 // collapsible groups and the custom size hook.
 #include "app/MainForm.h"
 
+#include "app/Application.h"
+
 #include "common/Platform.h"
 #include "ini/NewInifiles.h"
 #include "profiles/CustomSize.h"
@@ -18,7 +20,7 @@
 
 void TMainForm::SetupProfiles()
 {
-    connect(cmbProfile, &QComboBox::currentIndexChanged, this, [this] { cmbProfileChange(); });
+    connect(cmbProfile, &QComboBox::currentIndexChanged, this, Guarded([this] { cmbProfileChange(); }));
     connect(vleVideo, &TValueListEditor::ContentChanged, this, &TMainForm::vleVideoStringsChange);
     for (TValueListEditor *editor : {vleVideo, vleAudio, vleAdvanced})
         connect(editor, &TValueListEditor::MousePressed, this, &TMainForm::RepaintEditors);

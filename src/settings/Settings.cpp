@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include "app/Application.h"
 #include "app/MainForm.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
@@ -69,13 +70,12 @@ TSettingForm::TSettingForm(QWidget *parent) : QDialog(parent)
     for (QPushButton *b : {btnDefault, btnOK, btnCancel})
         b->setAutoDefault(false);
 
-    connect(btnOK, &QPushButton::clicked, this, &TSettingForm::btnOKClick);
-    connect(btnCancel, &QPushButton::clicked, this, &TSettingForm::btnCancelClick);
-    connect(btnDefault, &QPushButton::clicked, this, &TSettingForm::btnDefaultClick);
-    connect(sbtnBrowse, &QToolButton::clicked, this, &TSettingForm::sbtnBrowseClick);
-    connect(cmbProfile, QOverload<int>::of(&QComboBox::activated), this,
-            [this](int) { cmbProfileChange(); });
-    connect(btnSaveAs, &QPushButton::clicked, this, &TSettingForm::btnSaveAsClick);
+    connect(btnOK, &QPushButton::clicked, this, Guarded([this] { btnOKClick(); }));
+    connect(btnCancel, &QPushButton::clicked, this, Guarded([this] { btnCancelClick(); }));
+    connect(btnDefault, &QPushButton::clicked, this, Guarded([this] { btnDefaultClick(); }));
+    connect(sbtnBrowse, &QToolButton::clicked, this, Guarded([this] { sbtnBrowseClick(); }));
+    connect(cmbProfile, QOverload<int>::of(&QComboBox::activated), this, Guarded([this] { cmbProfileChange(); }));
+    connect(btnSaveAs, &QPushButton::clicked, this, Guarded([this] { btnSaveAsClick(); }));
 
     FormCreate();
 }

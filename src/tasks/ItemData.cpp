@@ -7,15 +7,15 @@
 QString &SubItemText(ltvItemData &rec, int subItem)
 {
     switch (subItem) {
-    case 0: return rec.LengthText;
-    case 1: return rec.FrameSizeText;
-    case 2: return rec.Status;
-    case 3: return rec.OutputName;
-    case 4: return rec.OutputExt;
-    case 5: return rec.SourceStart;
-    case 6: return rec.SourceEnd;
-    case 7: return rec.ClipLength;
-    case 8: return rec.ClipStart;
+    case siLength: return rec.LengthText;
+    case siFrameSize: return rec.FrameSizeText;
+    case siStatus: return rec.Status;
+    case siOutputName: return rec.OutputName;
+    case siOutputExt: return rec.OutputExt;
+    case siSourceStart: return rec.SourceStart;
+    case siSourceEnd: return rec.SourceEnd;
+    case siClipLength: return rec.ClipLength;
+    case siClipStart: return rec.ClipStart;
     default: return rec.ClipEnd;
     }
 }
@@ -23,19 +23,27 @@ QString &SubItemText(ltvItemData &rec, int subItem)
 void DeriveSeconds(ltvItemData &rec, int subItem)
 {
     switch (subItem) {
-    case 0: rec.LengthSec = TimeTextToSeconds(rec.LengthText); break;
-    case 5: rec.SourceStartSec = TimeTextToSeconds(rec.SourceStart); break;
-    case 6: rec.SourceEndSec = TimeTextToSeconds(rec.SourceEnd); break;
-    case 7: rec.ClipLengthSec = TimeTextToSeconds(rec.ClipLength); break;
-    case 8: rec.ClipStartSec = TimeTextToSeconds(rec.ClipStart); break;
-    case 9: rec.ClipEndSec = TimeTextToSeconds(rec.ClipEnd); break;
+    case siLength: rec.LengthSec = TimeTextToSeconds(rec.LengthText); break;
+    case siSourceStart: rec.SourceStartSec = TimeTextToSeconds(rec.SourceStart); break;
+    case siSourceEnd: rec.SourceEndSec = TimeTextToSeconds(rec.SourceEnd); break;
+    case siClipLength: rec.ClipLengthSec = TimeTextToSeconds(rec.ClipLength); break;
+    case siClipStart: rec.ClipStartSec = TimeTextToSeconds(rec.ClipStart); break;
+    case siClipEnd: rec.ClipEndSec = TimeTextToSeconds(rec.ClipEnd); break;
     default: break;
     }
 }
 
+QStringList TaskListCaptions()
+{
+    return {QStringLiteral("Input File"), QStringLiteral("Length"), QStringLiteral("Size"),
+            QStringLiteral("Status"), QStringLiteral("Output Name"), QStringLiteral("Output Ext"),
+            QStringLiteral("Source Start"), QStringLiteral("Source End"), QStringLiteral("Clip Length"),
+            QStringLiteral("Clip Start"), QStringLiteral("Clip End")};
+}
+
 void DeriveAllSeconds(ltvItemData &rec)
 {
-    for (int k : {0, 5, 6, 7, 8, 9})
+    for (int k : {siLength, siSourceStart, siSourceEnd, siClipLength, siClipStart, siClipEnd})
         DeriveSeconds(rec, k);
 }
 

@@ -40,6 +40,10 @@ enum TSubItem : int {
     siClipEnd
 };
 constexpr int SubItemCount = 10;
+// The first sub-item the list does not show.
+constexpr int FirstHiddenSubItem = siOutputName;
+// The list's column captions: the caption's, then one per sub-item.
+QStringList TaskListCaptions();
 
 // The text of sub-item k (0..9) of a record, and its setter.
 QString &SubItemText(ltvItemData &rec, int subItem);

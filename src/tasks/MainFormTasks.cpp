@@ -568,7 +568,7 @@ void TMainForm::ApplyOutputOptions()
     rec.ClipLength = SecondsToTimeText(q - p);
 
     // Field by field; the editor keeps showing what the user typed.
-    for (int subItem : {3, 4, 7, 8, 9})
+    for (int subItem : {siOutputName, siOutputExt, siClipLength, siClipStart, siClipEnd})
         WriteItemData(index, subItem, rec);
 }
 
