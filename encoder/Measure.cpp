@@ -1,7 +1,5 @@
 #include "Measure.h"
 
-#include <dlfcn.h>
-
 #include <cinttypes>
 #include <cstdarg>
 #include <cmath>
@@ -11,68 +9,30 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavcodec/version.h>
 #include <libavformat/avformat.h>
-#include <libavformat/version.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/pixdesc.h>
 #include <libavutil/samplefmt.h>
-#include <libavutil/version.h>
 }
 
 namespace vxenc {
 
 namespace {
 
-// The library entry points, resolved with dlsym. The headers give the
-// declarations, the sonames follow the headers' major versions.
+// The library entry points the report uses. FFmpeg is linked in statically
+// (a demuxer-and-parser-only build of its own, see CMakeLists.txt), so
+// nothing is loaded at run time.
 struct AvApi {
-    decltype(&av_log_set_level) logSetLevel = nullptr;
-    decltype(&av_strerror) strError = nullptr;
-    decltype(&av_get_pix_fmt_name) pixFmtName = nullptr;
-    decltype(&av_get_sample_fmt_name) sampleFmtName = nullptr;
-    decltype(&av_channel_layout_describe) channelLayoutDescribe = nullptr;
-    decltype(&avcodec_get_name) codecName = nullptr;
-    decltype(&avformat_open_input) openInput = nullptr;
-    decltype(&avformat_find_stream_info) findStreamInfo = nullptr;
-    decltype(&avformat_close_input) closeInput = nullptr;
+    decltype(&av_log_set_level) logSetLevel = av_log_set_level;
+    decltype(&av_strerror) strError = av_strerror;
+    decltype(&av_get_pix_fmt_name) pixFmtName = av_get_pix_fmt_name;
+    decltype(&av_get_sample_fmt_name) sampleFmtName = av_get_sample_fmt_name;
+    decltype(&av_channel_layout_describe) channelLayoutDescribe = av_channel_layout_describe;
+    decltype(&avcodec_get_name) codecName = avcodec_get_name;
+    decltype(&avformat_open_input) openInput = avformat_open_input;
+    decltype(&avformat_find_stream_info) findStreamInfo = avformat_find_stream_info;
+    decltype(&avformat_close_input) closeInput = avformat_close_input;
 };
-
-const char *const AvUtilSoname = "libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR);
-const char *const AvCodecSoname = "libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR);
-const char *const AvFormatSoname = "libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR);
-
-template <typename T>
-bool Resolve(void *lib, const char *name, T &slot, std::string &error)
-{
-    slot = reinterpret_cast<T>(dlsym(lib, name));
-    if (!slot) {
-        error = std::string("missing symbol ") + name;
-        return false;
-    }
-    return true;
-}
-
-bool LoadApi(AvApi &api, std::string &error)
-{
-    void *util = dlopen(AvUtilSoname, RTLD_LAZY | RTLD_LOCAL);
-    void *codec = util ? dlopen(AvCodecSoname, RTLD_LAZY | RTLD_LOCAL) : nullptr;
-    void *format = codec ? dlopen(AvFormatSoname, RTLD_LAZY | RTLD_LOCAL) : nullptr;
-    if (!format) {
-        const char *why = dlerror();
-        error = why ? why : "cannot load the media libraries";
-        return false;
-    }
-    return Resolve(util, "av_log_set_level", api.logSetLevel, error)
-        && Resolve(util, "av_strerror", api.strError, error)
-        && Resolve(util, "av_get_pix_fmt_name", api.pixFmtName, error)
-        && Resolve(util, "av_get_sample_fmt_name", api.sampleFmtName, error)
-        && Resolve(util, "av_channel_layout_describe", api.channelLayoutDescribe, error)
-        && Resolve(codec, "avcodec_get_name", api.codecName, error)
-        && Resolve(format, "avformat_open_input", api.openInput, error)
-        && Resolve(format, "avformat_find_stream_info", api.findStreamInfo, error)
-        && Resolve(format, "avformat_close_input", api.closeInput, error);
-}
 
 // Texts placed between commas must not carry commas of their own, or the
 // reader would count the wrong field.
@@ -193,18 +153,13 @@ std::string ErrorText(const AvApi &api, int code)
 
 int Measure(const char *path)
 {
-    AvApi api;
-    std::string loadError;
-    if (!LoadApi(api, loadError)) {
-        std::fprintf(stderr, "vxenc: %s\n", loadError.c_str());
-        return 1;
-    }
+    const AvApi api;
     // Library messages would land between the lines the caller parses.
     api.logSetLevel(AV_LOG_QUIET);
 
-    // The library's own probe limits (5 MB, 5 s) are kept: smaller ones save
-    // next to nothing on ordinary clips, while the library loading dominates,
-    // and they would miss the frame size of streams with long key-frame gaps.
+    // The library's own probe limits (5 MB, 5 s) are kept, as ffmpeg keeps
+    // them: smaller ones would miss the frame size of streams with long
+    // key-frame gaps, and ordinary clips end long before them anyway.
     AVFormatContext *ctx = nullptr;
     int rc = api.openInput(&ctx, path, nullptr, nullptr);
     if (rc < 0) {

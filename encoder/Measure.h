@@ -1,7 +1,7 @@
 #pragma once
 // "vxenc.dll -i <path>": prints a short report of the file's container and
-// streams. The media libraries are loaded only here, at run time, so the
-// conversion path starts without them.
+// streams, read by FFmpeg's own demuxers and parsers (linked in statically;
+// the conversion path uses none of them).
 namespace vxenc {
 
 // Returns the process exit status: 0 with the report on stdout, 1 with one

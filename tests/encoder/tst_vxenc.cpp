@@ -58,6 +58,17 @@ double LengthSeconds(const QString &text)
     return m.captured(1).toInt() * 3600.0 + m.captured(2).toInt() * 60.0 + m.captured(3).toDouble();
 }
 
+// Seconds as the report gives them: hh:mm:ss.ff, rounded to the hundredth.
+QString LengthText(double seconds)
+{
+    const qint64 hundredths = (qRound64(seconds * 1e6) + 5000) / 10000;
+    return QString("%1:%2:%3.%4")
+        .arg(hundredths / 360000, 2, 10, QChar('0'))
+        .arg(hundredths / 6000 % 60, 2, 10, QChar('0'))
+        .arg(hundredths / 100 % 60, 2, 10, QChar('0'))
+        .arg(hundredths % 100, 2, 10, QChar('0'));
+}
+
 // vxenc started in its own process group, the way the converter starts it.
 class Encoder {
 public:
@@ -147,6 +158,8 @@ private slots:
 
     void measureReport_data();
     void measureReport();
+    void measureMatchesFfprobe_data();
+    void measureMatchesFfprobe();
     void measureAwkwardPaths_data();
     void measureAwkwardPaths();
     void measureAudioOnly_data();
@@ -245,6 +258,67 @@ void TestVxenc::measureReport()
     }
     QCOMPARE(r.frameSize, " " + ProbeFrameSize(path));
     QVERIFY(!ProbeFrameSize(path).isEmpty());
+}
+
+// Every container the program accepts, as ffmpeg writes it by default or
+// with the codecs such files usually hold: the measure must read the same
+// duration and frame size as ffprobe, also where only the stream itself
+// holds the frame size (program and transport streams, raw streams).
+void TestVxenc::measureMatchesFfprobe_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("video");
+    QTest::addColumn<QStringList>("options");
+    const QStringList none;
+    const QStringList cameraTs{"-c:v", "libx264", "-c:a", "ac3"};
+    const QStringList mobile{"-c:a", "aac", "-ar", "8000", "-ac", "1"};
+    QTest::newRow("avi") << "c.avi" << true << none;
+    QTest::newRow("mpg (MPEG-1 program stream)") << "c.mpg" << true << none;
+    QTest::newRow("mpeg") << "c.mpeg" << true << none;
+    QTest::newRow("mp4") << "c.mp4" << true << none;
+    QTest::newRow("wmv") << "c.wmv" << true << none;
+    QTest::newRow("mov") << "c.mov" << true << none;
+    QTest::newRow("vob (MPEG-2 program stream)") << "c.vob" << true << none;
+    QTest::newRow("asf") << "c.asf" << true << none;
+    QTest::newRow("mkv") << "c.mkv" << true << none;
+    QTest::newRow("webm") << "c.webm" << true
+                          << QStringList{"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8"};
+    QTest::newRow("m4v") << "c.m4v" << true << none;
+    QTest::newRow("m4v holding a raw MPEG-4 stream") << "raw.m4v" << true << QStringList{"-an", "-f", "m4v"};
+    QTest::newRow("ts (MPEG-2 transport stream)") << "c.ts" << true << none;
+    QTest::newRow("ts with HEVC") << "hevc.ts" << true
+                                  << QStringList{"-c:v", "libx265", "-x265-params", "log-level=none"};
+    QTest::newRow("mts (H.264, AC-3)") << "c.mts" << true << cameraTs;
+    QTest::newRow("m2ts (H.264, AC-3)") << "c.m2ts" << true << cameraTs;
+    QTest::newRow("3gp") << "c.3gp" << true << mobile;
+    QTest::newRow("3g2") << "c.3g2" << true << mobile;
+    QTest::newRow("ogv") << "c.ogv" << true << none;
+    for (const char *audio : {"mp3", "m4a", "aac", "wav", "flac", "ogg", "opus", "wma"})
+        QTest::newRow(audio) << QString("c.%1").arg(audio) << false << none;
+}
+
+void TestVxenc::measureMatchesFfprobe()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, video);
+    QFETCH(QStringList, options);
+    const QString path = Path("each container/" + file);
+    QVERIFY(QDir().mkpath(Path("each container")));
+    // Small and short: the reading, not the encoding, is under test.
+    QVERIFY(video ? MakeTestClip(path, 1.0, 176, 144, true, 25, options)
+                  : MakeAudioClip(path, 1.0, options));
+
+    QString out;
+    QCOMPARE(RunProgram(Vxenc(), {"-i", path}, &out), 0);
+    const Report r = ParseReport(out, path);
+    const double probed = ProbeDuration(path);
+    QCOMPARE(r.length, probed < 0 ? QString("N/A") : LengthText(probed));
+    if (video) {
+        QVERIFY(!ProbeFrameSize(path).isEmpty());
+        QCOMPARE(r.frameSize, " " + ProbeFrameSize(path));
+    } else {
+        QVERIFY2(out.contains("Audio: ") && !out.contains("Video"), qPrintable(out));
+    }
 }
 
 void TestVxenc::measureAwkwardPaths_data()

@@ -62,7 +62,8 @@ QStringList ProcPids()
 
 QString FfmpegPath() { return QStringLiteral("ffmpeg"); }
 
-bool MakeTestClip(const QString &path, double seconds, int width, int height, bool withAudio, int fps)
+bool MakeTestClip(const QString &path, double seconds, int width, int height, bool withAudio, int fps,
+                  const QStringList &outputOptions)
 {
     QStringList args{"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
                      QString("testsrc2=size=%1x%2:rate=%3:duration=%4")
@@ -70,15 +71,15 @@ bool MakeTestClip(const QString &path, double seconds, int width, int height, bo
     if (withAudio)
         args << "-f" << "lavfi" << "-i"
              << QString("sine=frequency=440:sample_rate=44100:duration=%1").arg(Number(seconds));
-    args << "-pix_fmt" << "yuv420p" << path;
+    args << "-pix_fmt" << "yuv420p" << outputOptions << path;
     return RunProgram(FfmpegPath(), args, nullptr, 180000) == 0 && QFileInfo(path).size() > 0;
 }
 
-bool MakeAudioClip(const QString &path, double seconds)
+bool MakeAudioClip(const QString &path, double seconds, const QStringList &outputOptions)
 {
-    const QStringList args{"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                           QString("sine=frequency=440:sample_rate=44100:duration=%1").arg(Number(seconds)),
-                           path};
+    QStringList args{"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                     QString("sine=frequency=440:sample_rate=44100:duration=%1").arg(Number(seconds))};
+    args << outputOptions << path;
     return RunProgram(FfmpegPath(), args) == 0 && QFileInfo(path).size() > 0;
 }
 

@@ -10,12 +10,13 @@
 QString FfmpegPath();
 
 // Generates a clip with ffmpeg -f lavfi (testsrc2 video, sine audio); the
-// container and codecs follow the file extension. True on success.
+// container and codecs follow the file extension, unless outputOptions (put
+// before the output file) choose others. True on success.
 bool MakeTestClip(const QString &path, double seconds, int width = 320, int height = 240,
-                  bool withAudio = true, int fps = 25);
+                  bool withAudio = true, int fps = 25, const QStringList &outputOptions = {});
 
 // Generates a clip with a sine tone and no video stream. True on success.
-bool MakeAudioClip(const QString &path, double seconds);
+bool MakeAudioClip(const QString &path, double seconds, const QStringList &outputOptions = {});
 
 // Runs program with args (no shell) and waits up to timeoutMs. Returns its
 // exit code, or -1 when it could not start, crashed or timed out (it is then
