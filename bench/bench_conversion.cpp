@@ -84,12 +84,14 @@ QList<qint64> Descendants(qint64 pid)
     return all;
 }
 
-// A profile that writes MP4 among the shipped ones (or the first), or the
-// fallback when none is shipped.
+// The profile a first start selects, else one that writes MP4 among the
+// shipped ones (or the first), or the fallback when none is shipped.
 QString PrepareProfiles(TestProgram &prog)
 {
     prog.copyShippedProfiles();
     const QStringList shipped = QDir(prog.path("Profiles")).entryList({"*.vpf"}, QDir::Files, QDir::Name);
+    if (shipped.contains("MP4 - H.264 Video.vpf"))
+        return "MP4 - H.264 Video";
     for (const QString &name : shipped)
         if (prog.readFile("Profiles/" + name).contains("Type=mp4"))
             return QFileInfo(name).completeBaseName();

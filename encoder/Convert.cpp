@@ -1,5 +1,6 @@
 #include "Convert.h"
 
+#include "FilterChain.h"
 #include "ProgressText.h"
 
 #include <cerrno>
@@ -111,13 +112,15 @@ int Convert(int argc, char **argv)
     const char *override = std::getenv("VXENC_FFMPEG");
     const char *program = (override && *override) ? override : "ffmpeg";
 
+    // Filters of a profile combine into one chain and every picture keeps its shape.
+    std::vector<std::string> shaped = ShapeArguments(std::vector<std::string>(argv, argv + argc));
     std::vector<char *> childArgs;
     childArgs.push_back(const_cast<char *>(program));
     // Never wait for keyboard input, skip the banner, always report progress.
     for (const char *extra : {"-nostdin", "-hide_banner", "-stats"})
         childArgs.push_back(const_cast<char *>(extra));
-    for (int i = 0; i < argc; ++i)
-        childArgs.push_back(argv[i]);
+    for (std::string &arg : shaped)
+        childArgs.push_back(arg.data());
     childArgs.push_back(nullptr);
 
     int messages[2];

@@ -11,6 +11,7 @@
 #include "profiles/GroupHeader.h"
 #include "profiles/ValueListEditor.h"
 #include "settings/Settings.h"
+#include "tasks/FileTypes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -181,6 +182,14 @@ void TMainForm::BuildMainPanel()
     ltvTask->installEventFilter(this);
     listRow->addWidget(ltvTask, 1);
     column->addLayout(listRow, 1);
+
+    // Says which dropped or named files were left out; hidden while there are none.
+    labSkippedFiles = new QLabel(panMain);
+    labSkippedFiles->setObjectName("labSkippedFiles");
+    labSkippedFiles->setContentsMargins(10, 2, 10, 2);
+    labSkippedFiles->setWordWrap(true);
+    labSkippedFiles->setVisible(false);
+    column->addWidget(labSkippedFiles);
 
     panBottom = Named(new QWidget(panMain), "panBottom", "Bottom strip");
     panBottom->setFixedHeight(77);
@@ -417,22 +426,14 @@ void TMainForm::FormCreate(const QStringList &arguments)
     setWindowTitle("Velvo V" + VersionText);
 
     // 6
-    OutputTypeExtensions = {".avi", ".mpg", ".mpeg", ".mp4", ".wmv", ".mov",
-                            ".vob", ".asf", ".flv", ".swf", ".3gp", ".3g2"};
+    OutputTypeExtensions = OutputTypeExtensionList();
     for (const QString &e : OutputTypeExtensions)
         cmbType->addItem("*" + e);
 
     // 7: input types, the open-dialog filter and the scan mask.
-    InputExtensions = {".avi", ".mpg", ".mpeg", ".mp4", ".wmv", ".mov", ".vob", ".asf"};
-    QString filter;
-    ScanMask.clear();
-    for (const QString &e : InputExtensions) {
-        const QString label = e.mid(1).toUpper() + " Files (*" + e + ")";
-        filter += label + "|*" + e + "|";
-        ScanMask += "*" + e + ";";
-    }
-    OpenDialogFilter = "All Support Files(" + ScanMask + ")|" + ScanMask + "|" + filter +
-                       "All Files (*.*)|*.*";
+    InputExtensions = InputExtensionList();
+    ScanMask = ScanMaskOf(InputExtensions);
+    OpenDialogFilter = OpenDialogFilterOf(InputExtensions);
 
     SetupTaskList();
     SetupProfiles();

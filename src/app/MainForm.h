@@ -90,6 +90,7 @@ public:
     TDSTrackBar *TrackBar = nullptr;
     QToolButton *sbtnPlay = nullptr, *sbtnPause = nullptr, *sbtnStop = nullptr;
     QLabel *labPreviewTime = nullptr;
+    QLabel *labSkippedFiles = nullptr;
     QTimer *timerTime = nullptr;
 
     // ---- shell (app/MainForm.cpp) ----
@@ -124,6 +125,8 @@ public:
     void ppmTaskPopup();
     void TakeCommandLine(const QStringList &params);
     void DropFiles(const QStringList &names);
+    // Shows the notice of files left out for their type ("" hides it).
+    void ShowSkippedFiles(const QString &notice);
     int SelectedIndex() const; // first selected row in list order, -1 when none
     // Index of the row captions (duplicate test) and the list's mouse and key
     // events; owned by the window.

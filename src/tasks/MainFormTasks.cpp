@@ -7,9 +7,11 @@
 #include "common/TimeText.h"
 #include "conversion/EncoderProcess.h"
 #include "profiles/ValueListEditor.h"
+#include "tasks/FileTypes.h"
 #include "tasks/MediaProbe.h"
 #include "tasks/TaskSources.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
@@ -17,6 +19,7 @@
 #include <QHash>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -490,6 +493,7 @@ void TMainForm::TakeCommandLine(const QStringList &params)
         entries = ReadListFile(params.first()); // the other parameters are not used
     else
         entries = params;
+    TSkippedFiles skipped;
     for (const QString &entry : entries) {
         if (entry.isEmpty())
             continue;
@@ -498,7 +502,21 @@ void TMainForm::TakeCommandLine(const QStringList &params)
             AddFile(entry);
         else if (info.isDir())
             AddFolder(entry);
+        else if (info.isFile())
+            skipped.Add(entry);
     }
+    ShowSkippedFiles(skipped.Notice());
+}
+
+void TMainForm::ShowSkippedFiles(const QString &notice)
+{
+    if (labSkippedFiles->text() == notice)
+        return;
+    labSkippedFiles->setText(notice);
+    labSkippedFiles->setVisible(!notice.isEmpty());
+    // The label's text is its accessible name; tell assistive tools it changed.
+    QAccessibleEvent event(labSkippedFiles, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 void TMainForm::DropFiles(const QStringList &names)
@@ -506,6 +524,7 @@ void TMainForm::DropFiles(const QStringList &names)
     if (!ltvTask->isEnabled())
         return; // a run is going on
     // Every name is used whole, however long: a cut name can name another file.
+    TSkippedFiles skipped;
     for (const QString &name : names) {
         if (name.isEmpty())
             continue;
@@ -513,7 +532,10 @@ void TMainForm::DropFiles(const QStringList &names)
             AddFolder(name);
         else if (HasListedExtension(name, InputExtensions))
             AddFile(name);
+        else if (QFileInfo(name).isFile())
+            skipped.Add(name);
     }
+    ShowSkippedFiles(skipped.Notice());
     if (ltvTask->topLevelItemCount() > 0)
         SetListButtonsEnabled(true);
 }

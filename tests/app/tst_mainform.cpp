@@ -4,6 +4,7 @@
 #include "app/Forms.h"
 #include "app/MainForm.h"
 #include "app/SplitterBar.h"
+#include "tasks/FileTypes.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -41,18 +42,17 @@ void TestMainForm::startUpValues()
     QCOMPARE(form->ProgramDir, prog.dir());
     QCOMPARE(form->EncoderPath, prog.dir() + "vxenc.dll");
     QCOMPARE(form->windowTitle(), QString("Velvo V1.8"));
+    // The eight types of the first design first, in their order, then today's.
     QCOMPARE(form->InputExtensions,
-             QStringList({".avi", ".mpg", ".mpeg", ".mp4", ".wmv", ".mov", ".vob", ".asf"}));
-    QCOMPARE(form->ScanMask, QString("*.avi;*.mpg;*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;"));
-    QCOMPARE(form->OpenDialogFilter,
-             QString("All Support Files(*.avi;*.mpg;*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;)|*.avi;*.mpg;"
-                     "*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;|AVI Files (*.avi)|*.avi|MPG Files (*.mpg)|*.mpg|"
-                     "MPEG Files (*.mpeg)|*.mpeg|MP4 Files (*.mp4)|*.mp4|WMV Files (*.wmv)|*.wmv|"
-                     "MOV Files (*.mov)|*.mov|VOB Files (*.vob)|*.vob|ASF Files (*.asf)|*.asf|"
-                     "All Files (*.*)|*.*"));
+             QStringList({".avi", ".mpg", ".mpeg", ".mp4", ".wmv", ".mov", ".vob", ".asf", ".mkv", ".webm",
+                          ".m4v", ".ts", ".mts", ".m2ts", ".3gp", ".3g2", ".ogv", ".mp3", ".m4a", ".aac",
+                          ".wav", ".flac", ".ogg", ".opus", ".wma"}));
+    QVERIFY(form->ScanMask.startsWith("*.avi;*.mpg;*.mpeg;*.mp4;*.wmv;*.mov;*.vob;*.asf;*.mkv;"));
+    QVERIFY(form->ScanMask.endsWith(";*.opus;*.wma;"));
+    QCOMPARE(form->OpenDialogFilter, OpenDialogFilterOf(form->InputExtensions));
     auto *type = FIND(QComboBox, form, "cmbType");
     QVERIFY(!type->isVisible());
-    QCOMPARE(type->count(), 12);
+    QCOMPARE(type->count(), form->OutputTypeExtensions.size());
     QCOMPARE(type->itemText(0), QString("*.avi"));
     QCOMPARE(type->itemText(11), QString("*.3g2"));
     QVERIFY(form->CurrentOutputExt.isEmpty());

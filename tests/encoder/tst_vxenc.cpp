@@ -140,6 +140,21 @@ QList<qint64> ChildrenNamed(qint64 parent, const QString &name)
     return result;
 }
 
+// Every argument the fake ffmpeg got (its ARG[...] lines), vxenc's own first.
+QStringList ArgumentsSeen(const QString &output)
+{
+    QStringList seen;
+    for (const QString &line : output.split('\n'))
+        if (line.startsWith("ARG[") && line.endsWith("]"))
+            seen << line.mid(4, line.length() - 5);
+    return seen;
+}
+
+QString ValueAfter(const QStringList &args, const QString &option)
+{
+    const int at = args.indexOf(option);
+    return at >= 0 && at + 1 < args.size() ? args[at + 1] : QString();
+}
 QProcessEnvironment FakeEnvironment(const QString &mode)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -174,6 +189,10 @@ private slots:
     void convertBadOptionFails();
     void convertMissingFfmpeg();
     void convertPassesArgumentsUnchanged();
+    void convertJoinsFilters_data();
+    void convertJoinsFilters();
+    void convertKeepsProportions_data();
+    void convertKeepsProportions();
     void convertRewritesEveryProgressForm();
     void convertStreamsProgressWhileRunning();
     void convertReportsChildSignal();
@@ -202,6 +221,12 @@ void TestVxenc::initTestCase()
     QVERIFY(MakeTestClip(Path("video-only.mkv"), 3.0, 640, 360, false, 30));
     QVERIFY(MakeTestClip(Path("small.avi"), 1.5, 176, 144));
     QVERIFY(MakeAudioClip(Path("tone.m4a"), 2.5));
+    // Odd sides (4:4:4, which allows them) and a portrait phone shape.
+    QCOMPARE(RunProgram(FfmpegPath(), {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                                       "testsrc=size=321x241:rate=25:duration=1", "-pix_fmt", "yuv444p",
+                                       "-c:v", "libx264", "-preset", "ultrafast", Path("odd.mkv")}),
+             0);
+    QVERIFY(MakeTestClip(Path("portrait.mp4"), 1.0, 108, 192, false));
     // Colour tags make a pixel format text with commas in other tools' reports.
     QCOMPARE(RunProgram(FfmpegPath(), {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
                                        "testsrc2=size=352x288:rate=25:duration=1", "-pix_fmt", "yuv420p",
@@ -479,22 +504,95 @@ void TestVxenc::convertMissingFfmpeg()
 
 void TestVxenc::convertPassesArgumentsUnchanged()
 {
-    const QStringList args{"-y", "-i", "/in dir/a \"b\", c.mp4", "-vcodec", "libx264", "-s", "320x240",
+    // Without a picture there is nothing to shape, so nothing is added.
+    const QStringList args{"-y", "-i", "/in dir/a \"b\", c.mp4", "-vcodec", "libx264", "-vn",
                            "-ss", "00:00:01.5", "-t", "10", "", "/out/x 'y' ü.mp4"};
     Encoder enc(args, FakeEnvironment("args"));
     QVERIFY(enc.Finish());
     QCOMPARE(enc.process().exitCode(), 0);
 
-    QStringList seen;
+    const QStringList seen = ArgumentsSeen(enc.output());
     const QStringList lines = enc.output().split('\n');
-    for (const QString &line : lines)
-        if (line.startsWith("ARG[") && line.endsWith("]"))
-            seen << line.mid(4, line.length() - 5);
     QVERIFY2(seen.size() > args.size(), qPrintable(enc.output()));
     QCOMPARE(seen.mid(seen.size() - args.size()), args);
     QVERIFY(seen.mid(0, seen.size() - args.size()).contains("-nostdin"));
     // ffmpeg never waits for the keyboard.
     QVERIFY2(lines.contains("STDIN:EOF"), qPrintable(enc.output()));
+}
+
+void TestVxenc::convertJoinsFilters_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("videoStart"); // the -vf chain begins so ("" for no -vf at all)
+    QTest::addColumn<QString>("audio");      // the whole -af chain ("" for none)
+    QTest::addRow("both kinds, in order, size last")
+        << QStringList{"-vf", "yadif", "-af", "volume=0.5", "-s", "320x240", "-vf", "hflip", "-af", "volume=2"}
+        << "yadif,hflip,scale=" << "volume=0.5,volume=2";
+    QTest::addRow("filter:v and filter:a spellings")
+        << QStringList{"-filter:v", "hflip", "-vf", "vflip", "-filter:a", "volume=2"} << "hflip,vflip,scale="
+        << "volume=2";
+    QTest::addRow("no video, no audio: both chains dropped")
+        << QStringList{"-vf", "yadif", "-s", "320x240", "-aspect", "4:3", "-vn", "-af", "volume=2", "-an"}
+        << "" << "";
+    QTest::addRow("gif takes odd sizes, gets a palette") << QStringList{"-c:v", "gif"} << "split[a][b];" << "";
+    QTest::addRow("gif keeps its own chain") << QStringList{"-c:v", "gif", "-vf", "fps=10"} << "fps=10,split" << "";
+    QTest::addRow("even sides by default") << QStringList{"-c:v", "libx264"} << "scale=" << "";
+}
+
+void TestVxenc::convertJoinsFilters()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, videoStart);
+    QFETCH(QString, audio);
+    Encoder enc(QStringList{"-y", "-i", "in.mp4"} + options + QStringList{"out.mp4"}, FakeEnvironment("args"));
+    QVERIFY(enc.Finish());
+    const QStringList seen = ArgumentsSeen(enc.output()).mid(3); // after -nostdin -hide_banner -stats
+    QVERIFY2(seen.size() >= 4 && seen.last() == "out.mp4", qPrintable(enc.output()));
+    QCOMPARE(seen.mid(0, 3), (QStringList{"-y", "-i", "in.mp4"}));
+    QCOMPARE(seen.count("-vf"), videoStart.isEmpty() ? 0 : 1);
+    QCOMPARE(seen.count("-af"), audio.isEmpty() ? 0 : 1);
+    QVERIFY(!seen.contains("-filter:v") && !seen.contains("-filter:a"));
+    QVERIFY(!seen.contains("-s") && !seen.contains("-aspect"));
+    if (!videoStart.isEmpty())
+        QVERIFY2(ValueAfter(seen, "-vf").startsWith(videoStart), qPrintable(ValueAfter(seen, "-vf")));
+    QCOMPARE(ValueAfter(seen, "-af"), audio);
+    // Everything else passes as it came.
+    for (const QString &kept : {"-vn", "-an", "-c:v", "gif"})
+        QCOMPARE(seen.contains(kept), options.contains(kept));
+}
+
+void TestVxenc::convertKeepsProportions_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("frameSize");
+    QTest::addColumn<double>("aspect"); // the display aspect the result must show, within 2 %
+    const double odd = 321.0 / 241, portrait = 108.0 / 192;
+    QTest::addRow("odd sides, original size") << "odd.mkv" << QStringList{} << "320x240" << odd;
+    QTest::addRow("odd sides into 640x360") << "odd.mkv" << QStringList{"-s", "640x360"} << "480x360" << odd;
+    QTest::addRow("portrait into 640x360") << "portrait.mp4" << QStringList{"-s", "640x360"} << "202x360" << portrait;
+    QTest::addRow("portrait into a 4:3 DVD frame")
+        << "portrait.mp4" << QStringList{"-s", "720x576", "-aspect", "4:3"} << "720x576" << 4.0 / 3;
+    QTest::addRow("odd sides padded to 16:9") << "odd.mkv" << QStringList{"-aspect", "16:9"} << "430x242" << 16.0 / 9;
+    QTest::addRow("deinterlace, size, mirror in one chain")
+        << "portrait.mp4" << QStringList{"-vf", "yadif", "-s", "320x240", "-vf", "hflip"} << "136x240" << portrait;
+}
+
+void TestVxenc::convertKeepsProportions()
+{
+    QFETCH(QString, source);
+    QFETCH(QStringList, options);
+    QFETCH(QString, frameSize);
+    QFETCH(double, aspect);
+    const QString out = Path("shaped.mp4");
+    QString text;
+    const QStringList args = QStringList{"-y", "-i", Path(source), "-c:v", "libx264", "-preset", "ultrafast"} +
+                             options + QStringList{out};
+    QCOMPARE(RunProgram(Vxenc(), args, &text, 180000), 0);
+    const MediaReport r = ProbeMedia(out);
+    QVERIFY2(r.ok, qPrintable(text));
+    QCOMPARE(r.frameSize, frameSize);
+    QVERIFY2(qAbs(r.displayAspect / aspect - 1) < 0.02, qPrintable(QString::number(r.displayAspect)));
 }
 
 void TestVxenc::convertRewritesEveryProgressForm()

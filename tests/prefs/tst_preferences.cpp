@@ -8,8 +8,10 @@
 #include "app/MainForm.h"
 #include "ini/NewInifiles.h"
 #include "prefs/Preferences.h"
+#include "profiles/ProfileFiles.h"
 #include "profiles/ValueListEditor.h"
 #include "settings/Settings.h"
+#include "tasks/ItemData.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -30,6 +32,7 @@ private slots:
     void defaultsOfBothSections();
     void storedValuesRead();
     void firstStartAndClose();
+    void firstStartWithTheShippedFile();
     void okBeforeTheFirstClose();
     void settingsSurviveARestart();
     void rememberedProfilePosition();
@@ -124,6 +127,21 @@ void TestPreferences::storedValuesRead()
     QCOMPARE(p.OutputPath, QString("C:/Videos")); // taken as stored
 }
 
+namespace {
+// The General settings a first start shows, whether or not a shipped file exists.
+void CheckBuiltInGeneralSettings(TestProgram &prog)
+{
+    QCOMPARE(SettingForm->edtOutputDir->text(), prog.dir());
+    QCOMPARE(SettingForm->cmbSyn->currentText(), QString("Auto"));
+    QVERIFY(SettingForm->chkOpenDir->isChecked());
+    QVERIFY(!SettingForm->chkExit->isChecked());
+    QVERIFY(!SettingForm->chkTurnoff->isChecked());
+    QVERIFY(SettingForm->rdbOverWrite->isChecked());
+    QVERIFY(!SettingForm->rdbRename->isChecked());
+    QVERIFY(prog.platform.messages.isEmpty());
+}
+} // namespace
+
 void TestPreferences::firstStartAndClose()
 {
     TestProgram prog;
@@ -139,19 +157,46 @@ void TestPreferences::firstStartAndClose()
     QCOMPARE(form->cmbProfile->currentText(), QString("First"));
     QCOMPARE(form->vleVideo->Values("Bit Rate"), QString("800")); // the first profile is loaded
     QCOMPARE(form->CurrentOutputExt, QString(".avi"));
-    QCOMPARE(SettingForm->edtOutputDir->text(), prog.dir());
-    QCOMPARE(SettingForm->cmbSyn->currentText(), QString("Auto"));
-    QVERIFY(SettingForm->chkOpenDir->isChecked());
-    QVERIFY(!SettingForm->chkExit->isChecked());
-    QVERIFY(!SettingForm->chkTurnoff->isChecked());
-    QVERIFY(SettingForm->rdbOverWrite->isChecked());
-    QVERIFY(!SettingForm->rdbRename->isChecked());
-    QVERIFY(prog.platform.messages.isEmpty());
+    CheckBuiltInGeneralSettings(prog);
+    if (QTest::currentTestFailed())
+        return;
 
     form->close();
     QCOMPARE(prog.readFile("Preferences.ini"),
              QByteArray("[Main]\r\nOverwrite=1\r\nAuto Turn Off=0\r\nAuto Exit=0\r\nAuto Open Dir=1\r\n"
                         "Syn Mode=0\r\nOutput Path=" + prog.dir().toUtf8() + "\r\nProfile=0\r\n"));
+}
+
+// The delivered Preferences.ini picks "MP4 - H.264 Video" by its position in
+// the sorted catalogue, so adding a profile cannot silently move the choice;
+// everything else starts as without the file.
+void TestPreferences::firstStartWithTheShippedFile()
+{
+    const QString wanted = "MP4 - H.264 Video";
+    const QStringList catalogue = ListFilesWithExtension(QString(VELVO_SOURCE_DIR) + "data/Profiles", ".vpf");
+    {
+        QTemporaryDir copy;
+        QVERIFY(QFile::copy(QString(VELVO_SOURCE_DIR) + "data/Preferences.ini", copy.path() + "/p.ini"));
+        TNewInifile ini(copy.path() + "/p.ini");
+        for (const char *section : {"Main", "Default"}) {
+            const int at = ini.ReadInteger(section, "Profile", -1);
+            QVERIFY2(at >= 0 && at < catalogue.size(), section);
+            QCOMPARE(RemoveExtension(catalogue[at]), wanted);
+        }
+    }
+
+    TestProgram prog;
+    prog.copyShippedProfiles();
+    prog.copyShippedPreferences();
+    prog.fakeEncoder();
+    TMainForm *form = prog.start();
+    QCOMPARE(form->cmbProfile->currentText(), wanted);
+    QCOMPARE(form->CurrentOutputExt, QString(".mp4"));
+    QCOMPARE(form->vleVideo->Values("Quality"), QString("Good"));
+    QCOMPARE(form->edtOutputdir->text(), prog.dir());
+    CheckBuiltInGeneralSettings(prog);
+    if (QTest::currentTestFailed())
+        return;
 }
 
 void TestPreferences::okBeforeTheFirstClose()

@@ -10,8 +10,11 @@
 #include "app/MainForm.h"
 #include "preview/PreviewWidgets.h"
 #include "preview/QtMediaGraph.h"
+#include "tasks/FileTypes.h"
 
 #include <QLabel>
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -186,18 +189,40 @@ private slots:
     }
 
     // Every type the task list takes plays in the pane (each needs its
-    // demuxer and decoder among the installed GStreamer plugins).
+    // demuxer and decoder among the installed GStreamer plugins), and so do
+    // the codecs today's profiles write. GStreamer knows a file by its
+    // content, so a type written exactly like another one is not repeated.
     void everyListedInputTypePlays_data()
     {
-        QTest::addColumn<QString>("extension");
-        for (const char *e : {".avi", ".mpg", ".mpeg", ".mp4", ".wmv", ".mov", ".vob", ".asf"})
-            QTest::newRow(e) << QString::fromLatin1(e);
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("codecs"); // for ffmpeg; none: its default for the type
+        const QStringList sameAsAnother = {".mpeg", ".m4v", ".mts", ".m2ts", ".3g2"};
+        const QStringList soundOnly = {".mp3", ".m4a", ".aac", ".wav", ".flac", ".ogg", ".opus", ".wma"};
+        for (const QString &e : InputExtensionList()) {
+            QStringList codecs;
+            if (e == ".3gp")
+                codecs = QStringList{"-c:v", "libx264"}; // its default H.263 takes only a few frame sizes
+            if (soundOnly.contains(e))
+                codecs = QStringList{"-vn"};
+            if (!sameAsAnother.contains(e))
+                QTest::newRow(qPrintable(e)) << "type" + e << codecs;
+        }
+        QTest::newRow("H.265 in MP4") << "hevc.mp4"
+                                      << QStringList{"-c:v", "libx265", "-preset", "ultrafast", "-tag:v", "hvc1"};
+        QTest::newRow("AV1 in WebM") << "av1.webm" << QStringList{"-c:v", "libsvtav1", "-preset", "12"};
     }
     void everyListedInputTypePlays()
     {
-        QFETCH(QString, extension);
-        const QString clip = clips.filePath("type" + extension);
-        QVERIFY(MakeTestClip(clip, 3, 320, 240, false));
+        QFETCH(QString, file);
+        QFETCH(QStringList, codecs);
+        const QString clip = clips.filePath(file);
+        const bool soundOnly = codecs.contains("-vn");
+        QStringList args{"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                         soundOnly ? "sine=frequency=440:sample_rate=44100:duration=2"
+                                   : "testsrc2=size=320x240:rate=25:duration=2"};
+        if (!soundOnly)
+            args << "-pix_fmt" << "yuv420p";
+        QCOMPARE(RunProgram(FfmpegPath(), args + codecs + QStringList{clip}, nullptr, 120000), 0);
         QWidget area;
         area.resize(160, 120);
         area.show();
@@ -207,11 +232,18 @@ private slots:
         graph.Clear();
         graph.RenderFile(clip);
         graph.Run();
-        QTRY_VERIFY_WITH_TIMEOUT(graph.CurrentPositionMs() > 300, 10000);
-        QVERIFY(graph.Player()->hasVideo());
-        QVERIFY(graph.VideoWidget()->isVisible());
-        QVERIFY2(qAbs(graph.DurationMs() - 3000) < 500, qPrintable(QString::number(graph.DurationMs())));
+        if (soundOnly && QMediaDevices::defaultAudioOutput().isNull()) {
+            // Without a sound device (as on a build machine) sound cannot play;
+            // the file is still recognised and its sound found.
+            QTRY_VERIFY_WITH_TIMEOUT(graph.Player()->hasAudio(), 10000);
+            QVERIFY(!graph.Player()->hasVideo());
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(graph.CurrentPositionMs() > 300 || graph.Player()->error() != QMediaPlayer::NoError,
+                                 10000);
         QCOMPARE(graph.Player()->error(), QMediaPlayer::NoError);
+        QCOMPARE(graph.Player()->hasVideo(), !soundOnly);
+        QVERIFY2(qAbs(graph.DurationMs() - 2000) < 500, qPrintable(QString::number(graph.DurationMs())));
     }
 
     void unplayableFileLeavesTheAreaBlack()

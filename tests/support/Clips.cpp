@@ -103,6 +103,59 @@ int RunProgram(const QString &program, const QStringList &args, QString *output,
     return p.exitCode();
 }
 
+namespace {
+QString CodecOf(const QStringList &codecs, const QString &type)
+{
+    for (const QString &c : codecs)
+        if (c.startsWith(type + ":"))
+            return c.mid(type.size() + 1);
+    return {};
+}
+} // namespace
+
+QString MediaReport::videoCodec() const { return CodecOf(codecs, "video"); }
+QString MediaReport::audioCodec() const { return CodecOf(codecs, "audio"); }
+
+MediaReport ProbeMedia(const QString &file)
+{
+    MediaReport r;
+    QString out;
+    const QStringList args{"-v", "error", "-show_entries",
+                           "format=format_name,duration:stream=codec_type,codec_name,width,height,"
+                           "sample_aspect_ratio",
+                           "-of", "default=noprint_wrappers=1", file};
+    if (RunProgram("ffprobe", args, &out) != 0)
+        return r;
+    r.ok = true;
+    QString type, name;
+    int width = 0;
+    qsizetype sizedHere = -1; // the stream whose frame size was taken
+    for (const QString &line : out.split('\n', Qt::SkipEmptyParts)) {
+        const QString key = line.section('=', 0, 0), value = line.section('=', 1).trimmed();
+        if (key == "format_name")
+            r.format = value;
+        else if (key == "duration" && line.startsWith("duration"))
+            r.duration = value.toDouble();
+        else if (key == "codec_name")
+            name = value;
+        else if (key == "codec_type") {
+            type = value;
+            r.codecs << type + ":" + name;
+        } else if (key == "width")
+            width = value.toInt();
+        else if (key == "height" && type == "video" && r.frameSize.isEmpty() && value.toInt() > 0) {
+            r.frameSize = QString("%1x%2").arg(width).arg(value);
+            r.displayAspect = double(width) / value.toInt();
+            sizedHere = r.codecs.size();
+        } else if (key == "sample_aspect_ratio" && sizedHere == r.codecs.size()) {
+            const int num = value.section(':', 0, 0).toInt(), den = value.section(':', 1).toInt();
+            if (num > 0 && den > 0)
+                r.displayAspect *= double(num) / den;
+        }
+    }
+    return r;
+}
+
 double ProbeDuration(const QString &file)
 {
     bool ok = false;

@@ -30,6 +30,19 @@ double ProbeDuration(const QString &file);
 QString ProbeFrameSize(const QString &file);
 // The container's format name as ffprobe gives it ("mov,mp4,m4a,3gp,3g2,mj2").
 QString ProbeFormatName(const QString &file);
+// What one ffprobe run tells of a converted file.
+struct MediaReport {
+    bool ok = false;
+    QString format;      // the container's format name
+    QStringList codecs;  // "video:h264", "audio:aac", in stream order
+    QString frameSize;   // "WxH" of the first video stream, "" without one
+    double displayAspect = 0; // of the first video stream: width x pixel aspect / height
+    double duration = -1;
+    QString videoCodec() const;
+    QString audioCodec() const;
+};
+MediaReport ProbeMedia(const QString &file);
+
 // True when the whole file decodes without a single error message.
 bool DecodesCleanly(const QString &file);
 

@@ -64,6 +64,11 @@ void TestProgram::copyShippedProfiles()
     }
 }
 
+void TestProgram::copyShippedPreferences()
+{
+    QFile::copy(QString(VELVO_SOURCE_DIR) + "data/Preferences.ini", dir() + "Preferences.ini");
+}
+
 void TestProgram::writePreferences(const QByteArray &content)
 {
     writeFile("Preferences.ini", content);

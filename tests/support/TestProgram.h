@@ -36,6 +36,8 @@ public:
     // Copies every shipped profile (data/Profiles) into Profiles/.
     void copyShippedProfiles();
     void writePreferences(const QByteArray &content);
+    // Copies the shipped data/Preferences.ini in.
+    void copyShippedPreferences();
     QByteArray readFile(const QString &relative) const;
     void writeFile(const QString &relative, const QByteArray &content);
 

@@ -11,6 +11,7 @@
 #include "tasks/TaskSources.h"
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QMimeData>
 #include <QUrl>
 #include <QtTest>
@@ -124,6 +125,10 @@ private slots:
         QCOMPARE(Row(form, 0).OutputExt, QString());
         QCOMPARE(Row(form, 0).LengthText, QString("00:01:40.00"));
         QVERIFY(prog.platform.messages.isEmpty());
+        // The file left out for its type is named once in the window, not in a message box.
+        auto *notice = FIND(QLabel, form, "labSkippedFiles");
+        QVERIFY(notice->isVisible());
+        QCOMPARE(notice->text(), QString("1 file was not added because its type is not supported: .flv."));
     }
 
     void listFile()
@@ -202,10 +207,16 @@ private slots:
         QVERIFY(Touch(d + "notes.txt"));
         TMainForm *form = prog.start();
 
-        // Only ignored names: no row, the buttons stay off.
+        auto *notice = FIND(QLabel, form, "labSkippedFiles");
+        QVERIFY(!notice->isVisible());
+
+        // Only ignored names: no row, the buttons stay off; the file of an
+        // unknown type is named, the name of nothing is not.
         form->DropFiles({d + "notes.txt", d + "nothing"});
         QCOMPARE(form->ltvTask->topLevelItemCount(), 0);
         QCOMPARE(ListButtonsState(form), 0);
+        QCOMPARE(notice->text(), QString("1 file was not added because its type is not supported: .txt."));
+        QVERIFY(notice->isVisible());
 
         // In the order given; a folder adds its own files only; a listed
         // name is added without testing that it exists.
@@ -214,6 +225,36 @@ private slots:
                                               d + "ghost.mpg"}));
         QCOMPARE(ListButtonsState(form), 1);
         QVERIFY(SelectedRows(form).isEmpty());
+        QCOMPARE(notice->text(), QString("1 file was not added because its type is not supported: .txt."));
+
+        // Today's types are taken, dropped or found in a folder; the rest are
+        // counted once, whatever their number.
+        QStringList dropped, expected;
+        for (const char *type : {".mkv", ".webm", ".m4v", ".ts", ".mts", ".m2ts", ".3gp", ".3g2", ".ogv", ".MP3",
+                                 ".m4a", ".aac", ".wav", ".flac", ".ogg", ".opus", ".wma"}) {
+            QVERIFY(Touch(d + "new/clip" + type));
+            dropped << d + "new/clip" + type;
+        }
+        expected = dropped;
+        for (const char *name : {"a.flv", "b.FLV", "c.txt", "d"}) {
+            QVERIFY(Touch(d + "new/" + name));
+            dropped << d + "new/" + name;
+        }
+        QVERIFY(Touch(d + "mixed/movie.mkv"));
+        QVERIFY(Touch(d + "mixed/song.mp3"));
+        QVERIFY(Touch(d + "mixed/old.flv"));
+        form->ltvTask->clear();
+        form->DropFiles(dropped + QStringList{d + "mixed"});
+        expected << d + "mixed/movie.mkv" << d + "mixed/song.mp3";
+        QCOMPARE(Captions(form), expected);
+        QCOMPARE(notice->text(),
+                 QString("4 files were not added because their types are not supported: .flv, .txt, no extension."));
+        QVERIFY(prog.platform.messages.isEmpty());
+
+        // A drop that skips nothing clears the notice.
+        form->DropFiles({d + "CLIP.MOV"});
+        QVERIFY(!notice->isVisible());
+        QVERIFY(notice->text().isEmpty());
     }
 
     void dropIgnoredWhileListDisabled()
