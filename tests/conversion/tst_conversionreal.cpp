@@ -53,6 +53,7 @@ private slots:
     void initTestCase();
     void batchConvertsWithNamesTrimsAndStatuses();
     void failedOutputsNeverReplaceGoodOnes();
+    void outputsWithoutPictureOrWithOwnTimingPassTheCheck();
 
 private:
     // Copies the shipped profiles and picks one that writes MP4 (or the
@@ -69,6 +70,9 @@ void TestConversionReal::initTestCase()
 QString TestConversionReal::PrepareProfiles(TestProgram &prog)
 {
     prog.copyShippedProfiles();
+    // The everyday profile, quick to encode.
+    if (QFileInfo::exists(prog.path("Profiles/MP4 - H.264 Video.vpf")))
+        return "MP4 - H.264 Video";
     const QStringList shipped = QDir(prog.path("Profiles")).entryList({"*.vpf"}, QDir::Files, QDir::Name);
     for (const QString &name : shipped)
         if (prog.readFile("Profiles/" + name).contains("Type=mp4"))
@@ -245,6 +249,34 @@ void TestConversionReal::failedOutputsNeverReplaceGoodOnes()
     QFile older(outDir + "a" + ext);
     QVERIFY(older.open(QIODevice::ReadOnly));
     QCOMPARE(older.readAll(), QByteArray("an older good output"));
+}
+
+void TestConversionReal::outputsWithoutPictureOrWithOwnTimingPassTheCheck()
+{
+    // Sound only, an animation, a container with its own timing: each is a
+    // good output that the check must not refuse.
+    TestProgram prog;
+    QVERIFY(prog.useRealEncoder());
+    prog.copyShippedProfiles();
+    QTemporaryDir media;
+    const QString clip = media.path() + "/in/clip.mp4";
+    QVERIFY(MakeTestClip(clip, 2.0));
+    TMainForm *form = prog.start();
+    form->edtOutputdir->setText(media.path() + "/");
+    prog.platform.openResults.enqueue({clip});
+    QTest::mouseClick(form->tbtnAddFile, Qt::LeftButton);
+    QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
+    for (const QString &profile : {"Audio - MP3", "GIF - Animated", "MKV - H.264 Video"}) {
+        form->cmbProfile->setCurrentText(profile);
+        QCOMPARE(form->cmbProfile->currentText(), profile);
+        prog.platform.messages.clear();
+        QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+        ltvItemData rec;
+        form->ReadItemData(0, sdAll, rec);
+        QVERIFY2(rec.Status == "Complete",
+                 qPrintable(profile + ": " + form->ltvTask->topLevelItem(0)->toolTip(0)));
+        QVERIFY(QFileInfo::exists(media.path() + "/clip" + form->CurrentOutputExt));
+    }
 }
 
 QTEST_MAIN(TestConversionReal)
