@@ -397,7 +397,7 @@ void TMainForm::FormCreate(const QStringList &arguments)
     edtOutputdir->setText(ProgramDir);
     EncoderPath = ProgramDir + "vxenc.dll";
 
-    // 4: the version text; the file is written back (and so created) here.
+    // 4: the version text (only read: the file is not written here).
     VersionText = "1.8";
     try {
         TNewInifile ini(ProgramDir + "Preferences.ini");

@@ -246,8 +246,8 @@ private slots:
         QVERIFY(form->AssembleProfileArguments(form->ProfilePath("LF"), arguments));
         QCOMPARE(form->vleVideo->Values("Bit Rate"), QString("800"));
         QCOMPARE(prog.readFile("Profiles/Example.vpf"), ExampleProfile());
-        // Only the line ends change.
-        QCOMPARE(prog.readFile("Profiles/LF.vpf"), ExampleProfile());
+        // Only read: the line ends stay as well.
+        QCOMPARE(prog.readFile("Profiles/LF.vpf"), lfOnly);
     }
 
     void parameterlessProfilesEmptyTheEditors_data()
