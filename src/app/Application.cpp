@@ -53,8 +53,10 @@ void InstallTerminationHandlers()
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
         char byte;
         [[maybe_unused]] ssize_t got = ::read(g_signalPipe[1], &byte, 1);
-        if (MainForm)
+        if (MainForm) {
+            MainForm->CancelDialogs();
             MainForm->close();
+        }
         else
             QApplication::quit();
     });

@@ -8,6 +8,7 @@
 #include "conversion/EncoderProcess.h"
 #include "ini/NewInifiles.h"
 #include "preview/PreviewWidgets.h"
+#include "profiles/CustomSize.h"
 #include "profiles/GroupHeader.h"
 #include "profiles/ValueListEditor.h"
 #include "settings/Settings.h"
@@ -477,8 +478,25 @@ void TMainForm::FormShow()
     LoadMainPreferences();
 }
 
+bool TMainForm::DialogShown() const
+{
+    return (SettingForm && SettingForm->isVisible()) || (SizeForm && SizeForm->isVisible());
+}
+
+void TMainForm::CancelDialogs()
+{
+    if (SizeForm && SizeForm->isVisible())
+        SizeForm->btnCancelClick();
+    if (SettingForm && SettingForm->isVisible())
+        SettingForm->btnCancelClick();
+}
+
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    if (DialogShown()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     if (RunState != 0) {
         // The run goes on to its end or a stop; Start closes the window then.

@@ -189,6 +189,13 @@ public:
     // Owns FilterGraph; released before the window's controls.
     std::shared_ptr<IMediaGraph> FilterGraphOwner;
 
+    // True while the settings dialog or the size dialog is shown; the main
+    // window then ignores a close request, so no edit of theirs is lost.
+    bool DialogShown() const;
+    // Closes a shown dialog as its Cancel would (a termination signal still
+    // ends the program).
+    void CancelDialogs();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;

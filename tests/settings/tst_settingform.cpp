@@ -29,6 +29,7 @@ private slots:
     void design();
     void openedFromBothButtons();
     void everyWayOfClosingEnablesTheMainWindow();
+    void theMainWindowStaysWhileShown();
     void showCopiesTheMainOutputFolder();
     void okCopiesTheFolderAndSaves();
     void okKeepsTypedFolderAsTyped();
@@ -176,6 +177,25 @@ void TestSettingForm::everyWayOfClosingEnablesTheMainWindow()
         QVERIFY(form->centralWidget()->isEnabled());
     }
     QVERIFY(prog.platform.messages.isEmpty());
+}
+
+void TestSettingForm::theMainWindowStaysWhileShown()
+{
+    // A close request from the main window's title bar is ignored while the
+    // dialog is shown: the program does not end with the dialog's edits.
+    TestProgram prog;
+    TMainForm *form = prog.start();
+    form->tbtnSetting->click();
+    SettingForm->edtOutputDir->setText("/typed/");
+    SettingForm->chkExit->setChecked(true);
+    QVERIFY(!form->close());
+    QVERIFY(form->isVisible());
+    QVERIFY(SettingForm->isVisible());
+    QVERIFY(!prog.readFile("Preferences.ini").contains("Auto Exit")); // no close ran
+    SettingForm->btnOK->click();
+    QVERIFY(form->close());
+    QCOMPARE(MainValue(prog, "Output Path"), QString("/typed/"));
+    QCOMPARE(MainValue(prog, "Auto Exit"), QString("1"));
 }
 
 void TestSettingForm::showCopiesTheMainOutputFolder()
