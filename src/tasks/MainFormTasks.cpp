@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QItemSelectionModel>
@@ -491,11 +492,14 @@ void TMainForm::TakeCommandLine(const QStringList &params)
     for (const QString &entry : entries) {
         if (entry.isEmpty())
             continue;
-        const QFileInfo info(entry);
-        if (info.isFile() && HasListedExtension(entry, InputExtensions))
-            AddFile(entry);
+        // Captions are absolute and clean ("scan/", "./scan" and "/abs/scan"
+        // name one folder), so the exact duplicate test holds.
+        const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(entry));
+        const QFileInfo info(path);
+        if (info.isFile() && HasListedExtension(path, InputExtensions))
+            AddFile(path);
         else if (info.isDir())
-            AddFolder(entry);
+            AddFolder(path);
     }
 }
 

@@ -126,6 +126,25 @@ private slots:
         QVERIFY(prog.platform.messages.isEmpty());
     }
 
+    void relativeEntriesGiveAbsoluteCaptions()
+    {
+        // "scan/", "./scan" and the absolute path name the same files: one
+        // row each, captioned with the absolute, clean path.
+        TestProgram prog;
+        prog.fakeEncoder();
+        const QString d = prog.path("in/");
+        QVERIFY(Touch(d + "scan/A.mp4"));
+        QVERIFY(Touch(d + "scan/B.avi"));
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(d));
+        TMainForm *form = prog.start({"scan/", "./scan", d + "scan/A.mp4", "scan//B.avi", "../in/./scan/A.mp4"});
+        QDir::setCurrent(before);
+        QStringList captions = Captions(form);
+        captions.sort();
+        QCOMPARE(captions, QStringList({d + "scan/A.mp4", d + "scan/B.avi"}));
+        QCOMPARE(Row(form, 0).InputFile, Captions(form).first());
+    }
+
     void listFile()
     {
         TestProgram prog;
