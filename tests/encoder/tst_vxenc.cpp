@@ -245,6 +245,10 @@ void TestVxenc::measureReport()
     }
     QCOMPARE(r.frameSize, " " + ProbeFrameSize(path));
     QVERIFY(!ProbeFrameSize(path).isEmpty());
+    // A field always follows the size on its line.
+    for (const QString &line : lines)
+        if (line.contains("Video: "))
+            QVERIFY2(QRegularExpression(", \\d+x\\d+, [^,]+ fps$").match(line).hasMatch(), qPrintable(line));
 }
 
 void TestVxenc::measureAwkwardPaths_data()
