@@ -1,6 +1,8 @@
 #include "app/MainForm.h"
 
 #include "app/Application.h"
+#include "app/BalloonTip.h"
+#include "app/ElidedLabel.h"
 #include "app/Forms.h"
 #include "app/SplitterBar.h"
 #include "common/Platform.h"
@@ -34,7 +36,6 @@
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
-#include <QToolTip>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -52,18 +53,28 @@ namespace {
 
 constexpr int BottomPanelWidth = 607;
 
+// Without a name given, assistive technology reads the control's own text
+// (a label's changing value included), never the object name.
 template <typename T> T *Named(T *widget, const char *name, const QString &accessible = QString())
 {
     widget->setObjectName(QLatin1String(name));
-    widget->setAccessibleName(accessible.isEmpty() ? QString::fromLatin1(name) : accessible);
+    if (!accessible.isEmpty())
+        widget->setAccessibleName(accessible);
     return widget;
 }
 
-QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, int x, int y, int w = 110)
+template <typename Label = QLabel>
+Label *MakeLabel(QWidget *parent, const char *name, const QString &text, int x, int y, int w = 110)
 {
-    auto *label = Named(new QLabel(text, parent), name, text);
+    auto *label = Named(new Label(text, parent), name);
     label->setGeometry(x, y, w, 18);
     return label;
+}
+
+// Wide enough for "100%".
+int PercentLabelWidth(const QLabel *label)
+{
+    return label->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 4;
 }
 
 } // namespace
@@ -173,6 +184,8 @@ void TMainForm::BuildMainPanel()
     // Before hiding: a stretched last section would keep counting in the
     // header's length once hidden, and the list would scroll sideways.
     ltvTask->header()->setStretchLastSection(false);
+    // The four columns keep their order.
+    ltvTask->header()->setSectionsMovable(false);
     for (int c = 4; c <= SubItemCount; ++c)
         ltvTask->setColumnHidden(c, true);
     ltvTask->header()->setAccessibleName("Task List columns");
@@ -212,7 +225,7 @@ void TMainForm::BuildMainPanel()
     panBottomLeft = Named(new QWidget(panBottom), "panBottomLeft", "Progress");
     panBottomLeft->setGeometry(0, 0, BottomPanelWidth, 77);
     labConverting = MakeLabel(panBottomLeft, "labConverting", "Converting:", 10, 2);
-    labConvertingFile = MakeLabel(panBottomLeft, "labConvertingFile", "No File", 115, 2, 480);
+    labConvertingFile = MakeLabel<TElidedLabel>(panBottomLeft, "labConvertingFile", "No File", 115, 2, 480);
     labElapsedCaption = MakeLabel(panBottomLeft, "labElapsedCaption", "Time Elapsed:", 10, 20);
     labElapsed = MakeLabel(panBottomLeft, "labElapsed", "00:00:00", 115, 20, 80);
     labRemainingCaption = MakeLabel(panBottomLeft, "labRemainingCaption", "Time Remaining:", 220, 20);
@@ -222,11 +235,13 @@ void TMainForm::BuildMainPanel()
     pgbCurrent->setGeometry(115, 40, 400, 15);
     pgbCurrent->setTextVisible(false);
     labCurProgress = MakeLabel(panBottomLeft, "labCurProgress", "0%", 580, 38, 30);
+    labCurProgress->resize(PercentLabelWidth(labCurProgress), labCurProgress->height());
     labTotalCaption = MakeLabel(panBottomLeft, "labTotalCaption", "Total Progress:", 10, 57);
     pgbTotal = Named(new QProgressBar(panBottomLeft), "pgbTotal", "Total Progress");
     pgbTotal->setGeometry(115, 59, 400, 15);
     pgbTotal->setTextVisible(false);
     labTotalProgress = MakeLabel(panBottomLeft, "labTotalProgress", "0%", 580, 57, 30);
+    labTotalProgress->resize(PercentLabelWidth(labTotalProgress), labTotalProgress->height());
     for (QProgressBar *bar : {pgbCurrent, pgbTotal}) {
         bar->setRange(0, 100);
         bar->setValue(0);
@@ -326,8 +341,10 @@ void TMainForm::BuildPreviewPane()
     flat(sbtnPlay, "sbtnPlay", "Play", "play");
     flat(sbtnPause, "sbtnPause", "Pause / Resume", "pause");
     flat(sbtnStop, "sbtnStop", "Stop", "stopplay");
+    // Told apart from the toolbar's Stop.
+    sbtnStop->setAccessibleName("Stop Preview");
     buttons->addStretch(1);
-    labPreviewTime = Named(new QLabel("00:00:00", panPreview), "labPreviewTime", "Preview time");
+    labPreviewTime = Named(new QLabel("00:00:00", panPreview), "labPreviewTime");
     buttons->addWidget(labPreviewTime);
     column->addLayout(buttons);
 
@@ -545,9 +562,10 @@ void TMainForm::FormResize()
     bbtnOpen->move(panBottomCenter->width() - 90, bbtnOpen->y());
     bbtnBrowser->move(bbtnOpen->x() - 85, bbtnBrowser->y());
     edtOutputdir->resize(bbtnBrowser->x() - 83, edtOutputdir->height());
-    labCurProgress->move(panBottomLeft->width() - 27, labCurProgress->y());
+    // The percentages end 2 pixels inside the strip, so "100%" is never cut.
+    labCurProgress->move(panBottomLeft->width() - labCurProgress->width() - 2, labCurProgress->y());
     pgbCurrent->resize(labCurProgress->x() - 123, pgbCurrent->height());
-    labTotalProgress->move(panBottomLeft->width() - 27, labTotalProgress->y());
+    labTotalProgress->move(panBottomLeft->width() - labTotalProgress->width() - 2, labTotalProgress->y());
     pgbTotal->resize(labTotalProgress->x() - 123, pgbTotal->height());
     labConvertingFile->resize(qMax(0, w - labConvertingFile->x() - 5), labConvertingFile->height());
 }
@@ -588,10 +606,15 @@ bool TMainForm::SelectFolder(QWidget *owner, const QString &caption, const QStri
 
 void TMainForm::ShowBalloonTip(QWidget *window, int icon, const QString &title, const QString &text)
 {
-    Q_UNUSED(icon);
-    const QString tip = "<b>" + title.toHtmlEscaped() + "</b><br>" + text.toHtmlEscaped();
-    window->setToolTip(tip);
-    QToolTip::showText(QCursor::pos(), tip, window);
+    if (!BalloonTip)
+        BalloonTip = new TBalloonTip(this);
+    BalloonTip->ShowAt(window, icon, title, text);
+}
+
+void TMainForm::HideBalloonTip()
+{
+    if (BalloonTip)
+        BalloonTip->hide();
 }
 
 void TMainForm::bbtnBrowserClick()

@@ -529,6 +529,8 @@ void TMainForm::ShowOutputOptions()
         ClearOutputOptions();
         return;
     }
+    // A row is loaded: the tip asking for one has done its work.
+    HideBalloonTip();
     ltvItemData rec;
     ReadItemData(index, sdAll, rec);
     vleOutput->SetValues(KeyNewFilename, rec.OutputName + CurrentOutputExt);
@@ -554,6 +556,10 @@ void TMainForm::ApplyOutputOptions()
     const QString name = vleOutput->Values(KeyNewFilename);
     rec.OutputName = RemoveExtension(name);
     rec.OutputExt = FileExtension(name);
+    // A cleared name (or a bare ".mp4") would make a hidden file ".mp4": the
+    // input's own name stands in.
+    if (rec.OutputName.isEmpty())
+        rec.OutputName = RemoveExtension(QFileInfo(rec.InputFile).fileName());
 
     double p = TimeTextToSeconds(vleOutput->Values(KeyStartTime));
     double q = TimeTextToSeconds(vleOutput->Values(KeyEndTime));

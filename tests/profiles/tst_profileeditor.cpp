@@ -291,6 +291,10 @@ private slots:
         for (const Group &g : groups) {
             const int rows = g.editor->RowCount();
             QCOMPARE(g.button->text(), QString("-"));
+            // The caption is painted in a bold 16-pixel font.
+            g.button->ensurePolished();
+            QCOMPARE(g.button->font().pixelSize(), 16);
+            QVERIFY(g.button->font().bold());
             QCOMPARE(g.editor->height(), g.start);
             QTest::mouseClick(g.button, Qt::LeftButton);
             QCOMPARE(g.button->text(), QString("+"));

@@ -235,6 +235,7 @@ void TestProfilesTab::saveAsMakesANewProfileListedAfterARestart()
     prog.platform.saveResults.enqueue(prog.path("Profiles/Mine.vpf"));
     dlg->btnSaveAs->click();
     QCOMPARE(prog.platform.saveFilters, QStringList({"Profiles (*.vpf)|*.vpf#.vpf"}));
+    QCOMPARE(prog.platform.saveFolders, QStringList({prog.path("Profiles/")})); // not the working folder
     QVERIFY(prog.platform.messages.isEmpty());
     QCOMPARE(prog.readFile("Profiles/Mine.vpf"), Edited(SampleProfile, "2", "1200", "1"));
     // The source is untouched and stays selected; the catalogue is not
