@@ -107,8 +107,9 @@ std::string StreamLine(const AvApi &api, const AVStream *st)
             AVRational rate = st->avg_frame_rate;
             if (rate.num <= 0 || rate.den <= 0)
                 rate = st->r_frame_rate;
-            if (rate.num > 0 && rate.den > 0)
-                line += ", " + RateText(av_q2d(rate)) + " fps";
+            // A field always follows the size, so that a reader taking the
+            // size up to the next comma stops within this line.
+            line += ", " + (rate.num > 0 && rate.den > 0 ? RateText(av_q2d(rate)) : std::string("unknown")) + " fps";
         }
         break;
     }

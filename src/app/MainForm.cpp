@@ -1,6 +1,8 @@
 #include "app/MainForm.h"
 
 #include "app/Application.h"
+#include "app/BalloonTip.h"
+#include "app/ElidedLabel.h"
 #include "app/Forms.h"
 #include "app/SplitterBar.h"
 #include "common/Platform.h"
@@ -8,6 +10,7 @@
 #include "conversion/EncoderProcess.h"
 #include "ini/NewInifiles.h"
 #include "preview/PreviewWidgets.h"
+#include "profiles/CustomSize.h"
 #include "profiles/GroupHeader.h"
 #include "profiles/ValueListEditor.h"
 #include "settings/Settings.h"
@@ -35,7 +38,6 @@
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
-#include <QToolTip>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -53,18 +55,28 @@ namespace {
 
 constexpr int BottomPanelWidth = 607;
 
+// Without a name given, assistive technology reads the control's own text
+// (a label's changing value included), never the object name.
 template <typename T> T *Named(T *widget, const char *name, const QString &accessible = QString())
 {
     widget->setObjectName(QLatin1String(name));
-    widget->setAccessibleName(accessible.isEmpty() ? QString::fromLatin1(name) : accessible);
+    if (!accessible.isEmpty())
+        widget->setAccessibleName(accessible);
     return widget;
 }
 
-QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, int x, int y, int w = 110)
+template <typename Label = QLabel>
+Label *MakeLabel(QWidget *parent, const char *name, const QString &text, int x, int y, int w = 110)
 {
-    auto *label = Named(new QLabel(text, parent), name, text);
+    auto *label = Named(new Label(text, parent), name);
     label->setGeometry(x, y, w, 18);
     return label;
+}
+
+// Wide enough for "100%".
+int PercentLabelWidth(const QLabel *label)
+{
+    return label->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 4;
 }
 
 } // namespace
@@ -173,6 +185,8 @@ void TMainForm::BuildMainPanel()
     // Before hiding: a stretched last section would keep counting in the
     // header's length once hidden, and the list would scroll sideways.
     ltvTask->header()->setStretchLastSection(false);
+    // The four columns keep their order.
+    ltvTask->header()->setSectionsMovable(false);
     for (int c = 1 + FirstHiddenSubItem; c <= SubItemCount; ++c)
         ltvTask->setColumnHidden(c, true);
     ltvTask->header()->setAccessibleName("Task List columns");
@@ -220,7 +234,7 @@ void TMainForm::BuildMainPanel()
     panBottomLeft = Named(new QWidget(panBottom), "panBottomLeft", "Progress");
     panBottomLeft->setGeometry(0, 0, BottomPanelWidth, 77);
     labConverting = MakeLabel(panBottomLeft, "labConverting", "Converting:", 10, 2);
-    labConvertingFile = MakeLabel(panBottomLeft, "labConvertingFile", "No File", 115, 2, 480);
+    labConvertingFile = MakeLabel<TElidedLabel>(panBottomLeft, "labConvertingFile", "No File", 115, 2, 480);
     labElapsedCaption = MakeLabel(panBottomLeft, "labElapsedCaption", "Time Elapsed:", 10, 20);
     labElapsed = MakeLabel(panBottomLeft, "labElapsed", "00:00:00", 115, 20, 80);
     labRemainingCaption = MakeLabel(panBottomLeft, "labRemainingCaption", "Time Remaining:", 220, 20);
@@ -230,11 +244,13 @@ void TMainForm::BuildMainPanel()
     pgbCurrent->setGeometry(115, 40, 400, 15);
     pgbCurrent->setTextVisible(false);
     labCurProgress = MakeLabel(panBottomLeft, "labCurProgress", "0%", 580, 38, 30);
+    labCurProgress->resize(PercentLabelWidth(labCurProgress), labCurProgress->height());
     labTotalCaption = MakeLabel(panBottomLeft, "labTotalCaption", "Total Progress:", 10, 57);
     pgbTotal = Named(new QProgressBar(panBottomLeft), "pgbTotal", "Total Progress");
     pgbTotal->setGeometry(115, 59, 400, 15);
     pgbTotal->setTextVisible(false);
     labTotalProgress = MakeLabel(panBottomLeft, "labTotalProgress", "0%", 580, 57, 30);
+    labTotalProgress->resize(PercentLabelWidth(labTotalProgress), labTotalProgress->height());
     for (QProgressBar *bar : {pgbCurrent, pgbTotal}) {
         bar->setRange(0, 100);
         bar->setValue(0);
@@ -337,8 +353,10 @@ void TMainForm::BuildPreviewPane()
     flat(sbtnPlay, "sbtnPlay", "Play", "play");
     flat(sbtnPause, "sbtnPause", "Pause / Resume", "pause");
     flat(sbtnStop, "sbtnStop", "Stop", "stopplay");
+    // Told apart from the toolbar's Stop.
+    sbtnStop->setAccessibleName("Stop Preview");
     buttons->addStretch(1);
-    labPreviewTime = Named(new QLabel("00:00:00", panPreview), "labPreviewTime", "Preview time");
+    labPreviewTime = Named(new QLabel("00:00:00", panPreview), "labPreviewTime");
     buttons->addWidget(labPreviewTime);
     column->addLayout(buttons);
 
@@ -409,7 +427,7 @@ void TMainForm::FormCreate(const QStringList &arguments)
     edtOutputdir->setText(ProgramDir);
     EncoderPath = ProgramDir + "vxenc.dll";
 
-    // 4: the version text; the file is written back (and so created) here.
+    // 4: the version text (only read: the file is not written here).
     VersionText = "1.8";
     try {
         TNewInifile ini(ProgramDir + "Preferences.ini");
@@ -481,8 +499,26 @@ void TMainForm::FormShow()
     LoadMainPreferences();
 }
 
+bool TMainForm::DialogShown() const
+{
+    return (SettingForm && SettingForm->isVisible()) || (SizeForm && SizeForm->isVisible());
+}
+
+void TMainForm::CancelDialogs()
+{
+    if (SizeForm && SizeForm->isVisible())
+        SizeForm->btnCancelClick();
+    if (SettingForm && SettingForm->isVisible())
+        SettingForm->btnCancelClick();
+}
+
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    // A dialog's edits are never lost to a close of the main window.
+    if (DialogShown()) {
+        event->ignore();
+        return;
+    }
     if (RunState != 0) {
         // The run is never left behind unasked; once stopped, Start closes
         // the window.
@@ -515,6 +551,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
 void TMainForm::EndSession()
 {
     Platform::SetSessionEnding(true);
+    CancelDialogs();
     // A box or dialog waiting for an answer is closed; its caller goes on
     // and, with the session ending, shows no further box.
     while (QWidget *modal = QApplication::activeModalWidget()) {
@@ -579,9 +616,10 @@ void TMainForm::FormResize()
     bbtnOpen->move(panBottomCenter->width() - 90, bbtnOpen->y());
     bbtnBrowser->move(bbtnOpen->x() - 85, bbtnBrowser->y());
     edtOutputdir->resize(bbtnBrowser->x() - 83, edtOutputdir->height());
-    labCurProgress->move(panBottomLeft->width() - 27, labCurProgress->y());
+    // The percentages end 2 pixels inside the strip, so "100%" is never cut.
+    labCurProgress->move(panBottomLeft->width() - labCurProgress->width() - 2, labCurProgress->y());
     pgbCurrent->resize(labCurProgress->x() - 123, pgbCurrent->height());
-    labTotalProgress->move(panBottomLeft->width() - 27, labTotalProgress->y());
+    labTotalProgress->move(panBottomLeft->width() - labTotalProgress->width() - 2, labTotalProgress->y());
     pgbTotal->resize(labTotalProgress->x() - 123, pgbTotal->height());
     labConvertingFile->resize(qMax(0, w - labConvertingFile->x() - 5), labConvertingFile->height());
 }
@@ -622,10 +660,15 @@ bool TMainForm::SelectFolder(QWidget *owner, const QString &caption, const QStri
 
 void TMainForm::ShowBalloonTip(QWidget *window, int icon, const QString &title, const QString &text)
 {
-    Q_UNUSED(icon);
-    const QString tip = "<b>" + title.toHtmlEscaped() + "</b><br>" + text.toHtmlEscaped();
-    window->setToolTip(tip);
-    QToolTip::showText(QCursor::pos(), tip, window);
+    if (!BalloonTip)
+        BalloonTip = new TBalloonTip(this);
+    BalloonTip->ShowAt(window, icon, title, text);
+}
+
+void TMainForm::HideBalloonTip()
+{
+    if (BalloonTip)
+        BalloonTip->hide();
 }
 
 void TMainForm::bbtnBrowserClick()

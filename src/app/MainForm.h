@@ -4,6 +4,7 @@
 // app/MainForm.cpp (shell and layout), tasks/, profiles/, prefs/,
 // conversion/ and preview/ each hold the window's part that belongs to them.
 
+#include "app/ElidedLabel.h"
 #include "tasks/ItemData.h"
 
 #include <QMainWindow>
@@ -28,6 +29,7 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
+class TBalloonTip;
 class TEncoderProcess;
 class TValueListEditor;
 class TSplitterBar;
@@ -75,7 +77,8 @@ public:
     QComboBox *cmbProfile = nullptr, *cmbType = nullptr;
     QPushButton *bbtnSetting = nullptr, *bbtnBrowser = nullptr, *bbtnOpen = nullptr;
     QLineEdit *edtOutputdir = nullptr;
-    QLabel *labConverting = nullptr, *labConvertingFile = nullptr, *labElapsedCaption = nullptr,
+    TElidedLabel *labConvertingFile = nullptr; // the whole name, shortened in the middle when long
+    QLabel *labConverting = nullptr, *labElapsedCaption = nullptr,
            *labElapsed = nullptr, *labRemainingCaption = nullptr, *labRemaining = nullptr,
            *labCurrentCaption = nullptr, *labCurProgress = nullptr, *labTotalCaption = nullptr,
            *labTotalProgress = nullptr;
@@ -97,6 +100,8 @@ public:
     static QString WithTrailingSeparator(const QString &folder);
     bool SelectFolder(QWidget *owner, const QString &caption, const QString &root, QString &folder);
     void ShowBalloonTip(QWidget *window, int icon, const QString &title, const QString &text);
+    void HideBalloonTip();
+    TBalloonTip *BalloonTip = nullptr; // made on first use
     void bbtnBrowserClick();
     void bbtnOpenClick();
     void tbtnHelpClick();
@@ -151,6 +156,8 @@ public:
 
     // ---- profiles (profiles/) ----
     QString ProfilePath(const QString &name) const;
+    // The folder of the profile catalogue, with a trailing "/".
+    QString ProfilesFolder() const;
     void FillProfileCatalogue();
     void cmbProfileChange();
     // False (editors unchanged, message shown) for a malformed profile.
@@ -210,6 +217,13 @@ public:
     void DisablePreview(const QString &reason);
     // Owns FilterGraph; released before the window's controls.
     std::shared_ptr<IMediaGraph> FilterGraphOwner;
+
+    // True while the settings dialog or the size dialog is shown; the main
+    // window then ignores a close request, so no edit of theirs is lost.
+    bool DialogShown() const;
+    // Closes a shown dialog as its Cancel would (a termination signal still
+    // ends the program).
+    void CancelDialogs();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -46,9 +46,10 @@ public:
         return dialog.selectedFiles();
     }
 
-    QString SaveFile(QWidget *owner, const QString &filter, const QString &defaultExt) override
+    QString SaveFile(QWidget *owner, const QString &filter, const QString &defaultExt,
+                     const QString &folder) override
     {
-        QFileDialog dialog(owner);
+        QFileDialog dialog(owner, QString(), folder);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilter(QtFilterFromPairs(filter));
         QString ext = defaultExt;

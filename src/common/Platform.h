@@ -22,8 +22,10 @@ public:
     // chosen files (empty when cancelled).
     virtual QStringList OpenFiles(QWidget *owner, const QString &filter) = 0;
     // Returns the chosen file name, empty when cancelled. defaultExt is
-    // appended when the name given has no extension.
-    virtual QString SaveFile(QWidget *owner, const QString &filter, const QString &defaultExt) = 0;
+    // appended when the name given has no extension; the dialog opens in
+    // folder.
+    virtual QString SaveFile(QWidget *owner, const QString &filter, const QString &defaultExt,
+                             const QString &folder) = 0;
     // folder is in/out; true when the user chose a folder.
     virtual bool SelectFolder(QWidget *owner, const QString &caption, QString &folder) = 0;
     // Opens a folder or document with its associated program.

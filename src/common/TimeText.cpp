@@ -3,6 +3,7 @@
 #include "common/Decimal.h"
 #include "ini/NewInifiles.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -56,6 +57,9 @@ QString SecondsToTimeText(double seconds)
         s = w - 3600 * h - 60 * m;
         t = 0;
     }
+    // Beyond the 64-bit range of whole seconds the remainder is no fraction
+    // of a second: the text still carries one digit at most.
+    t = std::clamp<qint64>(t, -9, 9);
     QString text = TwoDigits(h) + QLatin1Char(':') + TwoDigits(m) + QLatin1Char(':') + TwoDigits(s);
     if (t != 0)
         text += QLatin1Char('.') + QString::number(t);

@@ -14,6 +14,19 @@ namespace {
 // A numbered name that stays taken this often is given up on.
 constexpr int MaxRenumbering = 1000;
 
+// Seconds to the tenth with "." as the point, as the time texts carry them;
+// whole seconds without a fraction ("3", "2.5").
+QString TenthsText(double seconds)
+{
+    const qint64 tenths = RoundHalfEven(seconds * 10.0);
+    const QString sign = tenths < 0 ? QStringLiteral("-") : QString();
+    const quint64 magnitude = tenths < 0 ? 0 - quint64(tenths) : quint64(tenths);
+    QString text = sign + QString::number(magnitude / 10);
+    if (magnitude % 10 != 0)
+        text += QLatin1Char('.') + QString::number(magnitude % 10);
+    return text;
+}
+
 } // namespace
 
 bool SameFileOnDisk(const QString &a, const QString &b)
@@ -88,6 +101,6 @@ QString ItemArguments(const QString &argumentText, const ltvItemData &item)
     if (item.ClipStartSec != item.SourceStartSec)
         arguments += QStringLiteral(" -ss ") + item.ClipStart;
     if (item.ClipLengthSec != item.LengthSec)
-        arguments += QStringLiteral(" -t ") + QString::number(RoundHalfEven(item.ClipLengthSec));
+        arguments += QStringLiteral(" -t ") + TenthsText(item.ClipLengthSec);
     return arguments;
 }

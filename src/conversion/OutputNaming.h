@@ -60,6 +60,6 @@ QString OutputPathFor(const TOutputRequest &request);
 
 // The argument text of one item: the profile's text, then " -ss " + the
 // stored ClipStart when the clip starts elsewhere than the file, then " -t "
-// + the clip seconds rounded (ties to even) when the clip is shorter or
-// longer than the file.
+// + the clip seconds rounded to the tenth (ties to even; "2.5", and "3" for
+// whole seconds) when the clip is shorter or longer than the file.
 QString ItemArguments(const QString &argumentText, const ltvItemData &item);

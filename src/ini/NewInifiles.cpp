@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QSaveFile>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -22,6 +24,13 @@ QString EFileError::message() const
 
 namespace {
 
+// Values are bytes in the file name encoding of the system, so that a folder
+// name read from a file reaches the disk as the same name.
+QString Decode(const QByteArray &bytes)
+{
+    return QFile::decodeName(bytes);
+}
+
 // Only A-Z fold; every other byte (UTF-8 or ANSI high bytes included) stays.
 QByteArray Fold(QByteArray text)
 {
@@ -37,7 +46,7 @@ QByteArray Fold(QByteArray text)
 // everything after it). Writes and lookups alike turn them into blanks.
 QByteArray Bytes(const QString &text)
 {
-    QByteArray bytes = text.toUtf8();
+    QByteArray bytes = QFile::encodeName(text);
     for (char &c : bytes)
         if (c == '\r' || c == '\n' || c == '\0')
             c = ' ';
@@ -200,9 +209,19 @@ QByteArray TNewInifile::GetSectionText(const QString &section) const
     if (at < 0)
         return QByteArray();
     QByteArray part = text.mid(at + header.size());
-    const int bracket = part.indexOf('[');
-    if (bracket >= 0)
-        part.truncate(bracket);
+    // The text ends at the next line whose first non-blank character is "[":
+    // a "[" inside a value (a folder such as "Videos [2024]") belongs to it.
+    int lineStart = part.indexOf('\n');
+    while (lineStart >= 0) {
+        int first = lineStart + 1;
+        while (first < part.size() && (part.at(first) == ' ' || part.at(first) == '\t'))
+            ++first;
+        if (first < part.size() && part.at(first) == '[') {
+            part.truncate(first);
+            break;
+        }
+        lineStart = part.indexOf('\n', first);
+    }
     return part;
 }
 
@@ -219,7 +238,7 @@ QString TNewInifile::FindValue(const QString &key, const QList<QByteArray> &sect
     const int entry = FindEntry(sectionLines, marker, &pos);
     if (entry < 0)
         return def;
-    return QString::fromUtf8(sectionLines.at(entry).mid(pos + marker.size()));
+    return Decode(sectionLines.at(entry).mid(pos + marker.size()));
 }
 
 int TNewInifile::FindSection(const QString &section) const
@@ -282,27 +301,22 @@ void TNewInifile::WriteString(const QString &section, const QString &key, const 
         m_lines.append(Bytes(QLatin1Char('[') + section + QLatin1Char(']')));
         m_lines.append(line);
     } else if (k < 0) {
-        // A "[" behind the header on its own line ends the section there, and
-        // a line inserted below would not belong to it: the text from "]" on
-        // is moved to a line of its own first, so every key read before
-        // still reads the same.
-        const QByteArray header = SectionHeader(section);
-        const int behind = Fold(m_lines.at(h)).indexOf(header) + header.size();
-        if (m_lines.at(h).indexOf('[', behind) >= 0) {
-            m_lines.insert(h + 1, m_lines.at(h).mid(behind));
-            m_lines[h].truncate(behind);
-        }
         m_lines.insert(h + 1, line);
-    } else if (k == 0) {
-        // The key stands on the header line behind "]" (a hand-edited file).
-        // Replacing that whole line would drop the section header, so only
-        // the text behind the header is replaced.
-        const QByteArray header = SectionHeader(section);
-        const int at = Fold(m_lines.at(h)).indexOf(header);
-        m_lines[h] = m_lines.at(h).left(at + header.size()) + line;
     } else {
-        m_lines[h + k] = line;
+        // A line that already says this (its bytes perhaps not valid in the
+        // encoding, read back with replacement characters) stays as it is.
+        QByteArray &old = m_lines[h + k];
+        const QByteArray header = SectionHeader(section);
+        // The key may stand on the header line behind "]" (a hand-edited
+        // file); replacing that whole line would drop the section header, so
+        // only the text behind the header is replaced.
+        const int keep = k == 0 ? Fold(old).indexOf(header) + header.size() : 0;
+        const QByteArray replaced = old.left(keep) + line;
+        if (old == replaced || Decode(old.mid(keep)) == Decode(line))
+            return;
+        old = replaced;
     }
+    m_changed = true;
 }
 
 void TNewInifile::WriteInteger(const QString &section, const QString &key, qint32 value)
@@ -315,19 +329,41 @@ void TNewInifile::WriteBool(const QString &section, const QString &key, bool val
     WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
+namespace {
+
+// More than one name for the file: replacing it would cut the others off.
+bool HasHardLinks(const QString &path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode)
+        && info.st_nlink > 1;
+}
+
+} // namespace
+
 void TNewInifile::SaveAndFree()
 {
     if (m_freed)
         return;
-    // Written beside the old file and renamed over it: a failed or interrupted
-    // save leaves the old text whole. Unbuffered, so a short write on a full
-    // disk is seen here rather than lost in a buffer flush.
-    QSaveFile file(m_fileName);
-    const QByteArray text = WholeText();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(text) != text.size() || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(m_fileName, reason));
+    // A file only read, or written with the values it held, stays untouched:
+    // a read-only profile must not block the work that merely reads it.
+    if (m_changed) {
+        // Written beside the old file and renamed over it, so a failed or
+        // interrupted save leaves the old text whole; in place where the
+        // folder takes no new file (the file itself being writable) and where
+        // the file has further hard links. Unbuffered, so a short write on a
+        // full disk is seen here rather than lost in a buffer flush.
+        QSaveFile file(m_fileName);
+        file.setDirectWriteFallback(true);
+        QFile direct(m_fileName);
+        QFileDevice &out = HasHardLinks(m_fileName) ? static_cast<QFileDevice &>(direct) : file;
+        const QByteArray text = WholeText();
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || out.write(text) != text.size()
+            || (&out == &file ? !file.commit() : !direct.flush())) {
+            const QString reason = out.errorString();
+            file.cancelWriting();
+            throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(m_fileName, reason));
+        }
     }
     m_lines.clear();
     m_freed = true;

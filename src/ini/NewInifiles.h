@@ -35,10 +35,11 @@ public:
     void WriteInteger(const QString &section, const QString &key, qint32 value);
     void WriteBool(const QString &section, const QString &key, bool value);
 
-    // Writes the whole text back (atomically: a temporary file renamed over
-    // the old one) and releases the lines. Throws EFileError when the file
-    // cannot be written; the file on disk then stays as it was and the lines
-    // are kept, so a later call may try again. After a successful save
+    // Writes the whole text back when a write changed it (atomically: a
+    // temporary file renamed over the old one, or in place where the folder
+    // is read-only or the file has further hard links) and releases the
+    // lines. Throws EFileError when the file cannot be written; the lines are
+    // then kept, so a later call may try again. After a successful save
     // further calls do nothing.
     void SaveAndFree();
 
@@ -59,7 +60,8 @@ private:
 
     QString m_fileName;
     QList<QByteArray> m_lines;
-    bool m_freed = false; // saved by SaveAndFree; later saves do nothing
+    bool m_changed = false; // a write changed the lines
+    bool m_freed = false;   // saved by SaveAndFree; later saves do nothing
 };
 
 // Integer text as the INI and time parsers accept it: leading blanks, an

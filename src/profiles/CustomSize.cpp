@@ -2,7 +2,6 @@
 
 #include "app/MainForm.h"
 #include "common/Platform.h"
-#include "ini/NewInifiles.h"
 #include "profiles/ValueListEditor.h"
 
 #include <QLabel>
@@ -19,6 +18,20 @@ template <typename T> T *Named(T *widget, const char *name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
+}
+
+// A frame dimension the encoder takes: plain decimal digits, 1 to 16384.
+// Blanks, signs and hexadecimal forms would reach the encoder's command line
+// as typed and break the size switch.
+bool IsFrameDimension(const QString &text)
+{
+    if (text.isEmpty() || text.size() > 5)
+        return false;
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    const int value = text.toInt();
+    return value >= 1 && value <= 16384;
 }
 
 } // namespace
@@ -75,20 +88,19 @@ void TSizeForm::FormShow()
 
 void TSizeForm::btnOKClick()
 {
-    qint32 number = 0;
-    if (!ParseInt32(edtWidth->text(), number)) {
+    if (!IsFrameDimension(edtWidth->text())) {
         Platform::Instance().MessageBox(this, "Please specify a proper width for output videos.",
                                         "Incorrect Width", Platform::Icon::Information);
         edtWidth->setFocus();
         return;
     }
-    if (!ParseInt32(edtHeight->text(), number)) {
+    if (!IsFrameDimension(edtHeight->text())) {
         Platform::Instance().MessageBox(this, "Please specify a proper height for output videos.",
                                         "Incorrect Height", Platform::Icon::Information);
         edtHeight->setFocus();
         return;
     }
-    // The texts as typed, not the numbers: " 640" stays " 640".
+    // The texts as typed, not the numbers: "0640" stays "0640".
     if (MainForm)
         MainForm->vleVideo->SetValues(VideoSizeRow, edtWidth->text() + "x" + edtHeight->text());
     accept();

@@ -29,7 +29,7 @@ QLabel *MakeGroupHeader(const QString &name, const QString &caption, QPushButton
     big.setPixelSize(16);
     button->setFont(big);
     button->setStyleSheet("QPushButton { padding: 0px; margin: 0px; border: 1px solid gray; "
-                          "background: palette(button); line-height: 10px; font-size: 12px; }");
+                          "background: palette(button); line-height: 10px; font-weight: bold; font-size: 16px; }");
     return header;
 }
 

@@ -30,7 +30,12 @@ QString TMainForm::ProfilePath(const QString &name) const
 {
     // Profiles copied from elsewhere may be spelled Fast.VPF; the lookup
     // ignores case as the catalogue does.
-    return FindProfileFile(ProgramDir + QStringLiteral("Profiles/"), name);
+    return FindProfileFile(ProfilesFolder(), name);
+}
+
+QString TMainForm::ProfilesFolder() const
+{
+    return ProgramDir + QStringLiteral("Profiles/");
 }
 
 void TMainForm::FillProfileCatalogue()
@@ -39,7 +44,7 @@ void TMainForm::FillProfileCatalogue()
     // is first shown and the remembered position is restored.
     const QSignalBlocker block(cmbProfile);
     const QStringList files =
-        ListFilesWithExtension(ProgramDir + QStringLiteral("Profiles/"), QStringLiteral(".vpf"));
+        ListFilesWithExtension(ProfilesFolder(), QStringLiteral(".vpf"));
     for (const QString &file : files)
         cmbProfile->addItem(RemoveExtension(file));
     cmbProfile->setCurrentIndex(-1);

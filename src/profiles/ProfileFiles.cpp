@@ -19,7 +19,9 @@ QStringList ListFilesWithExtension(const QString &folder, const QString &extensi
         dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     QStringList names;
     for (const QFileInfo &entry : entries) {
-        if (entry.isDir())
+        // Regular files, or links to them: a FIFO would block the read and
+        // a dangling link names no profile.
+        if (!entry.isFile())
             continue;
         const QString name = entry.fileName();
         const int dot = name.lastIndexOf('.');

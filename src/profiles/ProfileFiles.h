@@ -15,8 +15,8 @@
 class TNewInifile;
 
 // Names (without folder) of the files in folder whose extension (from the
-// last ".", dot included) equals extension ignoring case. Folders are never
-// listed. Sorted ignoring case (exact spelling breaks ties) so that a
+// last ".", dot included) equals extension ignoring case. Only regular
+// files and links to them are listed. Sorted ignoring case (exact spelling breaks ties) so that a
 // remembered position names the same profile from one run to the next.
 // A missing folder gives an empty list.
 QStringList ListFilesWithExtension(const QString &folder, const QString &extension);

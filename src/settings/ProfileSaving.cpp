@@ -48,7 +48,7 @@ QString Refused(const QString &profileName, const QString &reason)
 bool ValueFitsProfile(const QString &text)
 {
     for (const QChar c : text)
-        if (c == QLatin1Char('[') || c == QLatin1Char('\r') || c == QLatin1Char('\n') || c.unicode() == 0)
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c.unicode() == 0)
             return false;
     return true;
 }
@@ -82,8 +82,8 @@ bool ApplyShownValues(TNewInifile &ini, const QString &profileName, const ShownV
             p.index = k;
         } else {
             if (!ValueFitsProfile(shown.Text)) {
-                problem = Refused(profileName, QStringLiteral("The value of \"%1\" holds \"[\" or a line "
-                                                              "break, which a profile cannot store.")
+                problem = Refused(profileName, QStringLiteral("The value of \"%1\" holds a line break, "
+                                                              "which a profile cannot store.")
                                                    .arg(p.name));
                 return false;
             }

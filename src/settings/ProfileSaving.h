@@ -19,8 +19,8 @@ struct TShownValue {
 // (group, parameter name) -> the row of that group's editor.
 using ShownValueLookup = std::function<TShownValue(int group, const QString &name)>;
 
-// False for a text that would cut the profile's section or its lines: "[",
-// a line break or a NUL byte.
+// False for a text that would cut the profile's lines: a line break or a NUL
+// byte.
 bool ValueFitsProfile(const QString &text);
 
 // Puts the shown values of every parameter that is not read-only into ini

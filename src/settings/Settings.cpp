@@ -35,7 +35,10 @@ namespace {
 template <typename T> T *Named(T *widget, const char *name, const QString &accessible = QString())
 {
     widget->setObjectName(QLatin1String(name));
-    widget->setAccessibleName(accessible.isEmpty() ? QString::fromLatin1(name) : accessible);
+    // Without a name given, assistive technology reads the control's own
+    // text, never the object name.
+    if (!accessible.isEmpty())
+        widget->setAccessibleName(accessible);
     return widget;
 }
 
@@ -447,7 +450,8 @@ bool TSettingForm::SaveEditorsToProfile(const QString &path)
 
 void TSettingForm::SaveProfileAs()
 {
-    const QString target = Platform::Instance().SaveFile(this, "Profiles (*.vpf)|*.vpf", ".vpf");
+    const QString target =
+        Platform::Instance().SaveFile(this, "Profiles (*.vpf)|*.vpf", ".vpf", MainForm->ProfilesFolder());
     if (target.isEmpty())
         return;
     const QString source = MainForm->ProfilePath(cmbProfile->currentText());

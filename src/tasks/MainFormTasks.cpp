@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QItemSelectionModel>
@@ -497,13 +498,16 @@ void TMainForm::TakeCommandLine(const QStringList &params)
     for (const QString &entry : entries) {
         if (entry.isEmpty())
             continue;
-        const QFileInfo info(entry);
-        if (info.isFile() && HasListedExtension(entry, InputExtensions))
-            AddFile(entry);
+        // Captions are absolute and clean ("scan/", "./scan" and "/abs/scan"
+        // name one folder), so the exact duplicate test holds.
+        const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(entry));
+        const QFileInfo info(path);
+        if (info.isFile() && HasListedExtension(path, InputExtensions))
+            AddFile(path);
         else if (info.isDir())
-            AddFolder(entry);
+            AddFolder(path);
         else if (info.isFile())
-            skipped.Add(entry);
+            skipped.Add(path);
     }
     ShowSkippedFiles(skipped.Notice());
 }
@@ -549,6 +553,8 @@ void TMainForm::ShowOutputOptions()
         ClearOutputOptions();
         return;
     }
+    // A row is loaded: the tip asking for one has done its work.
+    HideBalloonTip();
     ltvItemData rec;
     ReadItemData(index, sdAll, rec);
     vleOutput->SetValues(KeyNewFilename, rec.OutputName + CurrentOutputExt);
@@ -574,6 +580,10 @@ void TMainForm::ApplyOutputOptions()
     const QString name = vleOutput->Values(KeyNewFilename);
     rec.OutputName = RemoveExtension(name);
     rec.OutputExt = FileExtension(name);
+    // A cleared name (or a bare ".mp4") would make a hidden file ".mp4": the
+    // input's own name stands in.
+    if (rec.OutputName.isEmpty())
+        rec.OutputName = RemoveExtension(QFileInfo(rec.InputFile).fileName());
 
     double p = TimeTextToSeconds(vleOutput->Values(KeyStartTime));
     double q = TimeTextToSeconds(vleOutput->Values(KeyEndTime));

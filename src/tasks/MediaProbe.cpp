@@ -11,6 +11,16 @@ QString Text(const QByteArray &bytes)
     return QFile::decodeName(bytes);
 }
 
+// Where the field at the start of s ends: its comma or its line end; -1
+// when the text ends first.
+int FieldEnd(const QByteArray &s)
+{
+    for (int i = 0; i < s.size(); ++i)
+        if (s.at(i) == ',' || s.at(i) == '\r' || s.at(i) == '\n')
+            return i;
+    return -1;
+}
+
 } // namespace
 
 MeasureResult ParseMeasureReport(const QByteArray &report, const QByteArray &path)
@@ -41,14 +51,16 @@ MeasureResult ParseMeasureReport(const QByteArray &report, const QByteArray &pat
     if (video < 0)
         return result;
     s = s.mid(video);
-    // The frame size is the third comma-separated field from "Video".
+    // The frame size is the third comma-separated field from "Video". A
+    // field also ends at a line end: without a frame rate behind it, the
+    // size must not run into the next stream's line.
     for (int skip = 0; skip < 2; ++skip) {
-        const int next = s.indexOf(',');
-        if (next < 0)
+        const int next = FieldEnd(s);
+        if (next < 0 || s.at(next) != ',')
             return result;
         s = s.mid(next + 1);
     }
-    const int end = s.indexOf(',');
+    const int end = FieldEnd(s);
     if (end < 0)
         return result;
     result.FrameSize = Text(s.left(end));

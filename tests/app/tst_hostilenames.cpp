@@ -173,8 +173,9 @@ void TestHostileNames::namesAddedMeasuredAndConverted()
 
 void TestHostileNames::relativeNamesFromTheCommandLine()
 {
-    // Names given relative to the current folder: the encoder must get them
-    // as full paths, or it reads "a:b.avi" as the protocol "a".
+    // Names given relative to the current folder: the rows hold them (and
+    // the encoder gets them) as full paths, or it reads "a:b.avi" as the
+    // protocol "a".
     Run run(Profile, {}, "out", false);
     QVERIFY(run.encoderReady);
     const QStringList marksBefore = Marks({run.media.path(), run.prog.dir()});
@@ -188,15 +189,15 @@ void TestHostileNames::relativeNamesFromTheCommandLine()
         run.start(names + QStringList{"x:dir"});
         QVERIFY(run.profileChosen);
         QCOMPARE(run.rows(), 4);
-        QCOMPARE(run.form->ltvTask->topLevelItem(0)->text(0), QString("a:b.avi"));
+        QCOMPARE(run.form->ltvTask->topLevelItem(0)->text(0), run.inDir + "a:b.avi");
         run.clickStart();
     }
     QCOMPARE(run.prog.platform.messages.size(), 1);
     QCOMPARE(run.prog.platform.messages[0].text, Success);
-    // The rows keep the names as given; the outputs are in the output folder.
+    // The outputs are in the output folder.
     for (const QString &name : names)
-        checkRow(run, name, RemoveExtension(name));
-    checkRow(run, "x:dir/c.avi", "c");
+        checkRow(run, run.inDir + name, RemoveExtension(name));
+    checkRow(run, run.inDir + "x:dir/c.avi", "c");
     QCOMPARE(Marks({run.media.path(), run.prog.dir()}), marksBefore);
 }
 

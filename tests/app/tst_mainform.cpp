@@ -4,12 +4,16 @@
 #include "app/Forms.h"
 #include "app/MainForm.h"
 #include "app/SplitterBar.h"
+#include "profiles/CustomSize.h"
+#include "settings/Settings.h"
 #include "tasks/FileTypes.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -32,6 +36,7 @@ private slots:
     void browseAndOpenOutputFolder();
     void helpAndAbout();
     void accessibleNames();
+    void longConvertingNameIsShortenedInTheMiddle();
     void unwritableProgramFolderStillStarts();
 };
 
@@ -60,9 +65,8 @@ void TestMainForm::startUpValues()
     QVERIFY(FIND(QWidget, form, "panBottomCenter")->isVisible());
     QVERIFY(!FIND(QWidget, form, "panBottomLeft")->isVisible());
     QCOMPARE(FIND(QLabel, form, "labConvertingFile")->text(), QString("No File"));
-    // A first start leaves an empty preferences file behind.
-    QVERIFY(QFileInfo::exists(prog.path("Preferences.ini")));
-    QCOMPARE(prog.readFile("Preferences.ini"), QByteArray());
+    // A first start only reads: the preferences file comes with the close.
+    QVERIFY(!QFileInfo::exists(prog.path("Preferences.ini")));
     // The windows exist once each, in their places.
     QVERIFY(ProcessForm && !ProcessForm->isVisible());
     QCOMPARE(ProcessForm->windowTitle(), QString("Process"));
@@ -117,6 +121,8 @@ void TestMainForm::taskListColumns()
     }
     for (int c = 4; c < 11; ++c)
         QVERIFY(list->isColumnHidden(c));
+    // The columns cannot be dragged into another order.
+    QVERIFY(!list->header()->sectionsMovable());
     // Widths as designed before any resize rule applied.
     TestProgram second;
     TMainForm *hidden = second.start({}, false);
@@ -178,9 +184,12 @@ void TestMainForm::bottomStripFollowsWidth()
         QCOMPARE(form->bbtnOpen->x(), w - 90);
         QCOMPARE(form->bbtnBrowser->x(), form->bbtnOpen->x() - 85);
         QCOMPARE(form->edtOutputdir->width(), form->bbtnBrowser->x() - 83);
-        QCOMPARE(form->labCurProgress->x(), w - 27);
+        // The percentages fit "100%" and end inside the strip.
+        for (QLabel *percent : {form->labCurProgress, form->labTotalProgress}) {
+            QVERIFY(percent->width() >= percent->fontMetrics().horizontalAdvance("100%"));
+            QCOMPARE(percent->geometry().right(), w - 3);
+        }
         QCOMPARE(form->pgbCurrent->width(), form->labCurProgress->x() - 123);
-        QCOMPARE(form->labTotalProgress->x(), w - 27);
         QCOMPARE(form->pgbTotal->width(), form->labTotalProgress->x() - 123);
         // The side pane keeps its width; the task panel takes the rest.
         QCOMPARE(form->panProfile->width(), 200);
@@ -263,17 +272,66 @@ void TestMainForm::accessibleNames()
 {
     TestProgram prog;
     TMainForm *form = prog.start();
-    const QList<QWidget *> widgets = form->findChildren<QWidget *>();
-    for (QWidget *w : widgets) {
-        const bool control = qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w) ||
-                             qobject_cast<QComboBox *>(w) || qobject_cast<QProgressBar *>(w) ||
-                             qobject_cast<QAbstractItemView *>(w);
-        if (control && w->isVisibleTo(form) && !w->objectName().startsWith("qt_"))
-            QVERIFY2(!w->accessibleName().isEmpty(),
-                     qPrintable(QString(w->metaObject()->className()) + " " + w->objectName() + " in " +
-                                w->parent()->objectName() + " has no accessible name"));
+    // What assistive technology reads as a widget's name.
+    auto spoken = [](QWidget *w) {
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(w);
+        return face ? face->text(QAccessible::Name) : QString();
+    };
+    for (QWidget *window : {static_cast<QWidget *>(form), static_cast<QWidget *>(SettingForm),
+                            static_cast<QWidget *>(SizeForm)}) {
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            if (w->objectName().isEmpty() || w->objectName().startsWith("qt_"))
+                continue;
+            const QString what = QString(w->metaObject()->className()) + " " + w->objectName();
+            // A name in words, never the object name.
+            QVERIFY2(spoken(w) != w->objectName(), qPrintable(what + " is read by its object name"));
+            const bool control = qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w) ||
+                                 qobject_cast<QComboBox *>(w) || qobject_cast<QProgressBar *>(w) ||
+                                 qobject_cast<QAbstractItemView *>(w);
+            if (control && w->isVisibleTo(window))
+                QVERIFY2(!spoken(w).isEmpty(), qPrintable(what + " has no accessible name"));
+        }
     }
+    // Labels of changing values are read as they show.
+    for (QLabel *value : {static_cast<QLabel *>(form->labConvertingFile), form->labElapsed, form->labRemaining,
+                          form->labCurProgress, form->labTotalProgress, form->labPreviewTime}) {
+        value->setText("01:02:03");
+        QCOMPARE(spoken(value), QString("01:02:03"));
+    }
+    // The preview's Stop is told apart from the toolbar's.
+    QCOMPARE(spoken(form->sbtnStop), QString("Stop Preview"));
+    QVERIFY(spoken(form->tbtnStop) != spoken(form->sbtnStop));
     QCOMPARE(FIND(QGroupBox, form, "gpbProfile")->title(), QString("Profile Detail"));
+}
+
+void TestMainForm::longConvertingNameIsShortenedInTheMiddle()
+{
+    TestProgram prog;
+    TMainForm *form = prog.start();
+    const QString name = QString("beginning ").repeated(20) + "end.avi";
+    form->labConvertingFile->setText(name);
+    QCOMPARE(form->labConvertingFile->text(), name);
+    QCOMPARE(form->labConvertingFile->toolTip(), name);
+    // Painted as both ends around "…", within the strip.
+    const QString shown = form->labConvertingFile->fontMetrics().elidedText(
+        name, Qt::ElideMiddle, form->labConvertingFile->contentsRect().width());
+    QVERIFY(shown.startsWith("beginning") && shown.endsWith("end.avi") && shown.contains(QChar(0x2026)));
+    QVERIFY(form->labConvertingFile->geometry().right() < form->panBottomLeft->width());
+    QImage painted(form->labConvertingFile->size(), QImage::Format_ARGB32);
+    painted.fill(Qt::white);
+    form->labConvertingFile->render(&painted, {}, {}, QWidget::DrawChildren);
+    QLabel plain;
+    plain.setFont(form->labConvertingFile->font());
+    plain.setText(shown);
+    plain.setAlignment(form->labConvertingFile->alignment());
+    plain.resize(form->labConvertingFile->size());
+    plain.setPalette(form->labConvertingFile->palette());
+    QImage expected(plain.size(), QImage::Format_ARGB32);
+    expected.fill(Qt::white);
+    plain.render(&expected, {}, {}, QWidget::DrawChildren);
+    QCOMPARE(painted, expected);
+    form->labConvertingFile->clear();
+    QCOMPARE(form->labConvertingFile->toolTip(), QString());
 }
 
 void TestMainForm::unwritableProgramFolderStillStarts()

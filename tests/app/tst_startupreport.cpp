@@ -2,6 +2,7 @@
 // paint when asked for, closing like the close box when asked to, and absent
 // otherwise.
 
+#include "FakeEncoder.h"
 #include "app/StartupReport.h"
 
 #include <QDir>
@@ -24,7 +25,7 @@ private slots:
 
 private:
     // Starts the copied program with the given extra environment.
-    void start(QProcess &velvo, const QStringList &variables);
+    void start(QProcess &velvo, const QStringList &variables, const QStringList &arguments = {});
 
     QTemporaryDir m_dir;
     QString m_program;
@@ -43,7 +44,7 @@ void TestStartupReport::init()
     }
 }
 
-void TestStartupReport::start(QProcess &velvo, const QStringList &variables)
+void TestStartupReport::start(QProcess &velvo, const QStringList &variables, const QStringList &arguments)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -52,7 +53,7 @@ void TestStartupReport::start(QProcess &velvo, const QStringList &variables)
     for (const QString &v : variables)
         env.insert(v.section('=', 0, 0), v.section('=', 1));
     velvo.setProcessEnvironment(env);
-    velvo.start(m_program, {});
+    velvo.start(m_program, arguments);
     QVERIFY(velvo.waitForStarted());
 }
 
@@ -90,10 +91,16 @@ void TestStartupReport::reportsWithoutClosingUnlessAsked()
 
 void TestStartupReport::silentWithoutTheVariable()
 {
+    // A clip named on the command line is measured while the windows are
+    // made: the encoder's log shows that the program is up.
+    FakeEncoder encoder(m_dir.path());
+    QVERIFY(encoder.isValid());
+    QFile clip(m_dir.path() + "/clip.avi");
+    QVERIFY(clip.open(QIODevice::WriteOnly));
+    clip.close();
     QProcess velvo;
-    start(velvo, {"VELVO_EXIT_AFTER_STARTUP=1"});
-    // Up and idle: the first start has written its preferences file.
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_prefs), 30000);
+    start(velvo, {"VELVO_EXIT_AFTER_STARTUP=1"}, {clip.fileName()});
+    QTRY_VERIFY_WITH_TIMEOUT(!encoder.runs().isEmpty(), 30000);
     QTest::qWait(500);
     QCOMPARE(velvo.state(), QProcess::Running);
     ::kill(velvo.processId(), SIGTERM);

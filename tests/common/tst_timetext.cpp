@@ -1,6 +1,7 @@
 // Time texts: hh:mm:ss[.t] written from seconds and read back.
 #include "common/TimeText.h"
 
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <cmath>
@@ -12,6 +13,7 @@ private slots:
     void formats();
     void carriesTenthsIntoSeconds_data();
     void carriesTenthsIntoSeconds();
+    void hugeValuesKeepOneFractionDigit();
     void parses_data();
     void parses();
     void writtenTextsReadBack();
@@ -62,6 +64,18 @@ void TestTimeText::carriesTenthsIntoSeconds()
     const QString written = SecondsToTimeText(seconds);
     QCOMPARE(written, text);
     QVERIFY(std::fabs(TimeTextToSeconds(written) - seconds) <= 0.05 + 1e-9);
+}
+
+void TestTimeText::hugeValuesKeepOneFractionDigit()
+{
+    // Beyond 2^63 seconds (an End Time typed as 0:0:1e300) the whole seconds
+    // stop at the 64-bit limit; the fraction must not grow with the value.
+    const QRegularExpression shape(QStringLiteral("^\\d+:\\d\\d:\\d\\d(\\.\\d)?$"));
+    for (const double seconds : {9223372036854775808.0, 1.5e19, 1e300, TimeTextToSeconds("0:0:1e300")}) {
+        const QString text = SecondsToTimeText(seconds);
+        QVERIFY2(shape.match(text).hasMatch(), qPrintable(QString::number(seconds) + " -> " + text));
+        QVERIFY(text.startsWith(QStringLiteral("2562047788015215:30:07")));
+    }
 }
 
 void TestTimeText::parses_data()

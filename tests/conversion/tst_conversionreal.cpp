@@ -134,11 +134,10 @@ void TestConversionReal::batchConvertsWithNamesTrimsAndStatuses()
     QCOMPARE(form->labTotalProgress->text(), QString("100%"));
     QCOMPARE(form->pgbCurrent->value(), 100);
 
-    // Outputs: the trimmed range (2.5 s, rounded to whole seconds: -t 2), the
-    // custom name, the plain name; each decodes with the expected length.
-    // (-t gets whole seconds: the 2.5 s range becomes 2 s.)
+    // Outputs: the trimmed range (2.5 s: -t 2.5), the custom name, the plain
+    // name; each decodes with the expected length.
     const QList<QPair<QString, double>> expected = {
-        {outDir + "a" + ext, 2.0}, {outDir + "custom output" + ext, 2.0}, {outDir + "c clip" + ext, 1.5}};
+        {outDir + "a" + ext, 2.5}, {outDir + "custom output" + ext, 2.0}, {outDir + "c clip" + ext, 1.5}};
     for (const auto &e : expected) {
         QVERIFY2(QFileInfo::exists(e.first), qPrintable(e.first));
         const double seconds = ProbeDuration(e.first);
@@ -181,7 +180,7 @@ void TestConversionReal::batchConvertsWithNamesTrimsAndStatuses()
         QVERIFY2(after.contains(it.key()), qPrintable(it.key()));
         QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key() + " was overwritten"));
     }
-    const QList<QPair<QString, double>> renamed = {{outDir + "a_1" + ext, 2.0},
+    const QList<QPair<QString, double>> renamed = {{outDir + "a_1" + ext, 2.5},
                                                    {outDir + "custom output_2" + ext, 2.0},
                                                    {outDir + "c clip_3" + ext, 1.5},
                                                    {outDir + "d_5" + ext, 1.0}};

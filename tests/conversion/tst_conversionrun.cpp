@@ -213,8 +213,8 @@ void TestConversionRun::commandLinesCarryTheItemsRange()
     const QList<QStringList> runs = s.encoder().conversions();
     QCOMPARE(runs.size(), 3);
     QCOMPARE(runs[0], ConvertArgs(a, {}, s.outDir + "a.mp4"));
-    QCOMPARE(runs[1], ConvertArgs(b, {"-ss", "00:00:05.5", "-t", "10"}, s.outDir + "b file.mp4"));
-    QCOMPARE(runs[2], ConvertArgs(c, {"-t", "12"}, s.outDir + "custom name.mp4"));
+    QCOMPARE(runs[1], ConvertArgs(b, {"-ss", "00:00:05.5", "-t", "10.5"}, s.outDir + "b file.mp4"));
+    QCOMPARE(runs[2], ConvertArgs(c, {"-t", "11.5"}, s.outDir + "custom name.mp4"));
     for (int i = 0; i < 3; ++i)
         QCOMPARE(s.status(i), QString("Complete"));
 }

@@ -212,12 +212,18 @@ void TestOutputNaming::itemArguments_data()
     QTest::newRow("full range") << "00:01:40.00" << "00:00:00.0" << "00:01:40.00" << profile;
     QTest::newRow("start moved") << "00:01:40" << "00:00:05.5" << "00:01:40"
                                  << profile + " -ss 00:00:05.5";
-    QTest::newRow("shorter, tie down") << "00:01:40" << "00:00:00.0" << "00:00:10.5"
-                                       << profile + " -t 10";
-    QTest::newRow("shorter, tie up") << "00:01:40" << "00:00:00.0" << "00:00:11.5"
-                                     << profile + " -t 12";
+    QTest::newRow("shorter, tenths kept") << "00:01:40" << "00:00:00.0" << "00:00:10.5"
+                                          << profile + " -t 10.5";
+    QTest::newRow("shorter, whole") << "00:01:40" << "00:00:00.0" << "00:00:12"
+                                    << profile + " -t 12";
+    QTest::newRow("hundredths, tie to even") << "00:01:40" << "00:00:00.0" << "00:00:02.25"
+                                             << profile + " -t 2.2";
+    QTest::newRow("rounds up to whole") << "00:01:40" << "00:00:00.0" << "00:00:02.96"
+                                        << profile + " -t 3";
+    QTest::newRow("below a second") << "00:01:40" << "00:00:00.0" << "00:00:00.4"
+                                    << profile + " -t 0.4";
     QTest::newRow("both") << "00:01:40" << "00:00:20" << "00:00:30.4"
-                          << profile + " -ss 00:00:20 -t 30";
+                          << profile + " -ss 00:00:20 -t 30.4";
     QTest::newRow("same seconds, other spelling") << "00:01:40.00" << "00:00:00" << "00:01:40"
                                                   << profile;
     QTest::newRow("malformed clip length") << "00:01:40" << "00:00:00.0" << "abc"

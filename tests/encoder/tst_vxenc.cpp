@@ -283,6 +283,10 @@ void TestVxenc::measureReport()
     }
     QCOMPARE(r.frameSize, " " + ProbeFrameSize(path));
     QVERIFY(!ProbeFrameSize(path).isEmpty());
+    // A field always follows the size on its line.
+    for (const QString &line : lines)
+        if (line.contains("Video: "))
+            QVERIFY2(QRegularExpression(", \\d+x\\d+, [^,]+ fps$").match(line).hasMatch(), qPrintable(line));
 }
 
 // Every container the program accepts, as ffmpeg writes it by default or

@@ -97,16 +97,16 @@ void TestInifileFindings::bracketBehindHeaderKeepsNewKey_data()
     QTest::addColumn<QByteArray>("saved");
     QTest::newRow("second header on the line")
         << QByteArray("[Main][Old]\r\nx=1\r\n")
-        << QByteArray("[Main]\r\nProfile=3\r\n[Old]\r\nx=1\r\n");
+        << QByteArray("[Main][Old]\r\nProfile=3\r\nx=1\r\n");
     QTest::newRow("key and bracket behind the header")
         << QByteArray("; comment\r\n[main]Pro[p=ofile=1\r\nProfile= Other\r\n")
-        << QByteArray("; comment\r\n[main]\r\nProfile=3\r\nPro[p=ofile=1\r\nProfile= Other\r\n");
+        << QByteArray("; comment\r\n[main]Pro[p=ofile=1\r\nProfile=3\r\n");
 }
 
 void TestInifileFindings::bracketBehindHeaderKeepsNewKey()
 {
-    // The "[" ended the section on the header line, so the key inserted
-    // below it could never be read back.
+    // A "[" behind the header once ended the section on the header line, so
+    // the key inserted below it could never be read back.
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, saved);
     const QString path = Path(QStringLiteral("bracket.ini"));

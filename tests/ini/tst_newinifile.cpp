@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -37,7 +38,7 @@ private slots:
     void loadsLineEnds();
     void nulEndsText();
     void missingFileIsEmpty();
-    void missingFileSavedEmpty();
+    void readerLeavesFileAlone();
     void lfFileWrittenBackWithCrLf();
 
     // Lookups
@@ -49,7 +50,7 @@ private slots:
     void blankBeforeEqualsDoesNotMatch();
     void emptyValue();
     void sectionTextRules();
-    void bracketInValueEndsSection();
+    void bracketInValueBelongsToIt();
     void findSectionAndKey();
     void keyOnHeaderLine();
     void missingSectionGivesDefaults();
@@ -69,8 +70,9 @@ private slots:
     void rewriteReplacesWholeLine();
     void newKeyGoesBelowHeader();
     void writesIntegersAndBools();
-    void unchangedValueStillRewritesFile();
+    void unchangedValueLeavesFileAlone();
     void valuesKeepTheirBytes();
+    void unchangedLinesKeepInvalidBytes();
 
     // Errors and atomic saving
     void unreadableFileRaisesOpenError_data();
@@ -80,6 +82,7 @@ private slots:
     void failedSaveLeavesOldText();
     void saveReplacesWholeFile();
     void secondSaveDoesNothing();
+    void hardLinkKeptBySave();
 };
 
 void TestNewInifile::initTestCase()
@@ -123,8 +126,13 @@ void TestNewInifile::nulEndsText()
     QCOMPARE(ini.Lines(), (QList<QByteArray>{"[S]", "a=1", "b=2"}));
     QCOMPARE(ini.ReadString(QStringLiteral("S"), QStringLiteral("c"), QStringLiteral("none")),
              QStringLiteral("none"));
+    // Only read, the file keeps everything; written, it holds what was read.
     ini.SaveAndFree();
-    QCOMPARE(ReadBytes(path), QByteArray("[S]\r\na=1\r\nb=2\r\n"));
+    QCOMPARE(ReadBytes(path), QByteArray("[S]\r\na=1\r\nb=2\0\r\nc=3\r\n", 20));
+    TNewInifile writer(path);
+    writer.WriteString(QStringLiteral("S"), QStringLiteral("a"), QStringLiteral("9"));
+    writer.SaveAndFree();
+    QCOMPARE(ReadBytes(path), QByteArray("[S]\r\na=9\r\nb=2\r\n"));
 }
 
 void TestNewInifile::missingFileIsEmpty()
@@ -139,14 +147,20 @@ void TestNewInifile::missingFileIsEmpty()
     QVERIFY(!QFile::exists(path)); // nothing reaches the disk before the save
 }
 
-void TestNewInifile::missingFileSavedEmpty()
+void TestNewInifile::readerLeavesFileAlone()
 {
+    // Nothing written: a missing file is not created, and an existing one
+    // keeps its bytes (LF line ends and a missing last line end included).
     const QString path = Path(QStringLiteral("created.ini"));
     QFile::remove(path);
     TNewInifile ini(path);
     ini.SaveAndFree();
-    QVERIFY(QFile::exists(path));
-    QCOMPARE(QFileInfo(path).size(), qint64(0));
+    QVERIFY(!QFile::exists(path));
+    const QString lf = Given(QStringLiteral("reader.ini"), "[Main]\rA=1\nB=2");
+    TNewInifile reader(lf);
+    QCOMPARE(reader.ReadString(QStringLiteral("Main"), QStringLiteral("B"), QString()), QStringLiteral("2"));
+    reader.SaveAndFree();
+    QCOMPARE(ReadBytes(lf), QByteArray("[Main]\rA=1\nB=2"));
 }
 
 void TestNewInifile::lfFileWrittenBackWithCrLf()
@@ -157,9 +171,11 @@ void TestNewInifile::lfFileWrittenBackWithCrLf()
     TNewInifile crlf(crlfPath);
     QCOMPARE(lf.Lines(), crlf.Lines());
     QCOMPARE(lf.ReadString(QStringLiteral("Main"), QStringLiteral("B"), QString()), QStringLiteral("x y"));
+    lf.WriteString(QStringLiteral("Main"), QStringLiteral("A"), QStringLiteral("2"));
+    crlf.WriteString(QStringLiteral("Main"), QStringLiteral("A"), QStringLiteral("2"));
     lf.SaveAndFree();
     crlf.SaveAndFree();
-    QCOMPARE(ReadBytes(path), QByteArray("[Main]\r\nA=1\r\nB=x y\r\n"));
+    QCOMPARE(ReadBytes(path), QByteArray("[Main]\r\nA=2\r\nB=x y\r\n"));
     QCOMPARE(ReadBytes(path), ReadBytes(crlfPath));
 }
 
@@ -249,14 +265,25 @@ void TestNewInifile::sectionTextRules()
              QStringLiteral("def"));
 }
 
-void TestNewInifile::bracketInValueEndsSection()
+void TestNewInifile::bracketInValueBelongsToIt()
 {
-    TNewInifile ini(Given(QStringLiteral("bracket.ini"), "[Main]\r\nA=x[1]y\r\nB=2\r\n"));
-    QCOMPARE(ini.GetSectionText(QStringLiteral("Main")), QByteArray("\r\nA=x"));
-    QCOMPARE(ini.ReadString(QStringLiteral("Main"), QStringLiteral("A"), QString()), QStringLiteral("x"));
-    QCOMPARE(ini.ReadString(QStringLiteral("Main"), QStringLiteral("B"), QStringLiteral("hidden")),
-             QStringLiteral("hidden"));
-    QCOMPARE(ini.FindKey(QStringLiteral("Main"), QStringLiteral("B")), -1);
+    // Only a line whose first non-blank character is "[" ends a section.
+    TNewInifile ini(Given(QStringLiteral("bracket.ini"),
+                          "[Main]\r\nA=x[1]y\r\nB=2\r\n \t[Next]\r\nC=3\r\n"));
+    QCOMPARE(ini.GetSectionText(QStringLiteral("Main")), QByteArray("\r\nA=x[1]y\r\nB=2\r\n \t"));
+    QCOMPARE(ini.ReadString(QStringLiteral("Main"), QStringLiteral("A"), QString()), QStringLiteral("x[1]y"));
+    QCOMPARE(ini.ReadString(QStringLiteral("Main"), QStringLiteral("B"), QString()), QStringLiteral("2"));
+    QCOMPARE(ini.FindKey(QStringLiteral("Main"), QStringLiteral("B")), 2);
+    QCOMPARE(ini.ReadString(QStringLiteral("Main"), QStringLiteral("C"), QStringLiteral("def")),
+             QStringLiteral("def"));
+    QCOMPARE(ini.ReadString(QStringLiteral("Next"), QStringLiteral("C"), QString()), QStringLiteral("3"));
+    // A "[" behind the header on its own line does not end the section.
+    TNewInifile header(Given(QStringLiteral("bracket2.ini"), "[Main] [x]\r\nA=1\r\n"));
+    QCOMPARE(header.ReadString(QStringLiteral("Main"), QStringLiteral("A"), QString()), QStringLiteral("1"));
+    header.WriteString(QStringLiteral("Main"), QStringLiteral("B"), QStringLiteral("[2]"));
+    QCOMPARE(header.Lines(), (QList<QByteArray>{"[Main] [x]", "B=[2]", "A=1"}));
+    QCOMPARE(header.ReadString(QStringLiteral("Main"), QStringLiteral("B"), QString()), QStringLiteral("[2]"));
+    QCOMPARE(header.ReadString(QStringLiteral("Main"), QStringLiteral("A"), QString()), QStringLiteral("1"));
 }
 
 void TestNewInifile::findSectionAndKey()
@@ -474,19 +501,19 @@ void TestNewInifile::writesIntegersAndBools()
     QCOMPARE(ini.ReadInteger(QStringLiteral("N"), QStringLiteral("min"), 0), -2147483647 - 1);
 }
 
-void TestNewInifile::unchangedValueStillRewritesFile()
+void TestNewInifile::unchangedValueLeavesFileAlone()
 {
     const QString path = Given(QStringLiteral("same.ini"), "[Main]\nA=1");
     TNewInifile ini(path);
     ini.WriteString(QStringLiteral("Main"), QStringLiteral("A"), QStringLiteral("1"));
     ini.SaveAndFree();
-    QCOMPARE(ReadBytes(path), QByteArray("[Main]\r\nA=1\r\n"));
-    // A reader alone rewrites the file as well.
-    WriteBytes(path, "[Main]\rA=1");
-    TNewInifile reader(path);
-    QCOMPARE(reader.ReadString(QStringLiteral("Main"), QStringLiteral("A"), QString()), QStringLiteral("1"));
-    reader.SaveAndFree();
-    QCOMPARE(ReadBytes(path), QByteArray("[Main]\r\nA=1\r\n"));
+    QCOMPARE(ReadBytes(path), QByteArray("[Main]\nA=1"));
+    // A changed value rewrites the whole file by the usual rules.
+    TNewInifile writer(path);
+    writer.WriteString(QStringLiteral("Main"), QStringLiteral("A"), QStringLiteral("1"));
+    writer.WriteString(QStringLiteral("Main"), QStringLiteral("a"), QStringLiteral("2"));
+    writer.SaveAndFree();
+    QCOMPARE(ReadBytes(path), QByteArray("[Main]\r\na=2\r\n"));
 }
 
 void TestNewInifile::valuesKeepTheirBytes()
@@ -504,6 +531,26 @@ void TestNewInifile::valuesKeepTheirBytes()
     // A line that begins with ";" is an ordinary key line.
     TNewInifile semi(Given(QStringLiteral("semi.ini"), "[Main]\r\n;A=1\r\n"));
     QCOMPARE(semi.ReadString(QStringLiteral("Main"), QStringLiteral("A"), QString()), QStringLiteral("1"));
+}
+
+void TestNewInifile::unchangedLinesKeepInvalidBytes()
+{
+    // A Latin-1 folder name: read with a replacement character, written back
+    // unchanged beside another key, it keeps its bytes.
+    const QString path = Given(QStringLiteral("latin1.ini"), "[Main]\r\nOutput Path=/v/caf\xe9/\r\nProfile=1\r\n");
+    TNewInifile ini(path);
+    const QString folder = ini.ReadString(QStringLiteral("Main"), QStringLiteral("Output Path"), QString());
+    QCOMPARE(folder, QFile::decodeName("/v/caf\xe9/"));
+    ini.WriteString(QStringLiteral("Main"), QStringLiteral("Output Path"), folder);
+    ini.WriteInteger(QStringLiteral("Main"), QStringLiteral("Profile"), 2);
+    ini.SaveAndFree();
+    QCOMPARE(ReadBytes(path), QByteArray("[Main]\r\nOutput Path=/v/caf\xe9/\r\nProfile=2\r\n"));
+    // A value the program writes is stored in the file name encoding.
+    TNewInifile names(path);
+    names.WriteString(QStringLiteral("Main"), QStringLiteral("Output Path"), QStringLiteral("/v/\u00e9t\u00e9/"));
+    names.SaveAndFree();
+    QCOMPARE(ReadBytes(path), "[Main]\r\nOutput Path=" + QFile::encodeName(QStringLiteral("/v/\u00e9t\u00e9/"))
+                                 + "\r\nProfile=2\r\n");
 }
 
 void TestNewInifile::unreadableFileRaisesOpenError_data()
@@ -554,6 +601,7 @@ void TestNewInifile::saveBelowRegularFileRaisesCreateError()
     const QString plain = Given(QStringLiteral("plainfile"), "not a folder");
     const QString path = plain + QStringLiteral("/x.ini");
     TNewInifile ini(path);
+    ini.WriteString(QStringLiteral("Main"), QStringLiteral("A"), QStringLiteral("1"));
     try {
         ini.SaveAndFree();
         QFAIL("no error raised");
@@ -615,6 +663,20 @@ void TestNewInifile::secondSaveDoesNothing()
     WriteBytes(path, "changed elsewhere");
     ini.SaveAndFree();
     QCOMPARE(ReadBytes(path), QByteArray("changed elsewhere"));
+}
+
+void TestNewInifile::hardLinkKeptBySave()
+{
+    // Saved in place, so both names still show one file.
+    const QString path = Given(QStringLiteral("linked.ini"), "[Main]\r\nA=1\r\n");
+    const QString other = Path(QStringLiteral("link.ini"));
+    QFile::remove(other);
+    QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
+    TNewInifile ini(path);
+    ini.WriteString(QStringLiteral("Main"), QStringLiteral("A"), QStringLiteral("2"));
+    ini.SaveAndFree();
+    QCOMPARE(ReadBytes(path), QByteArray("[Main]\r\nA=2\r\n"));
+    QCOMPARE(ReadBytes(other), QByteArray("[Main]\r\nA=2\r\n"));
 }
 
 QTEST_MAIN(TestNewInifile)

@@ -77,9 +77,8 @@ private slots:
         QTest::addColumn<QString>("width");
         QTest::addColumn<QString>("height");
         QTest::newRow("plain") << "640" << "360";
-        QTest::newRow("zero and negative") << "0" << "-5";
-        QTest::newRow("leading blank") << " 640" << "+360";
-        QTest::newRow("hexadecimal") << "$280" << "0x168";
+        QTest::newRow("smallest and largest") << "1" << "16384";
+        QTest::newRow("leading zero") << "0640" << "0360";
     }
     void okWritesTheSizeAsTyped()
     {
@@ -118,6 +117,37 @@ private slots:
         QVERIFY(!SizeForm->isVisible());
         QCOMPARE(sizeRow(), QString("Original Size"));
         QVERIFY(m_form->isEnabled());
+    }
+
+    void formsTheEncoderCannotTakeAreRefused_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("leading blank") << " 360";
+        QTest::newRow("trailing blank") << "360 ";
+        QTest::newRow("plus sign") << "+360";
+        QTest::newRow("dollar hexadecimal") << "$280";
+        QTest::newRow("0x hexadecimal") << "0x168";
+        QTest::newRow("negative") << "-640";
+        QTest::newRow("zero") << "0";
+        QTest::newRow("above 16384") << "16385";
+        QTest::newRow("far above") << "99999999999";
+    }
+    void formsTheEncoderCannotTakeAreRefused()
+    {
+        // Each would reach the size switch as typed ("-s 640x 360").
+        QFETCH(QString, text);
+        QVERIFY(open());
+        type(m_width, text);
+        type(m_height, "360");
+        QTest::mouseClick(m_ok, Qt::LeftButton);
+        type(m_width, "640");
+        type(m_height, text);
+        QTest::mouseClick(m_ok, Qt::LeftButton);
+        QCOMPARE(m_prog->platform.messages.size(), 2);
+        QCOMPARE(m_prog->platform.messages[0].text, QString("Please specify a proper width for output videos."));
+        QCOMPARE(m_prog->platform.messages[1].text, QString("Please specify a proper height for output videos."));
+        QVERIFY(SizeForm->isVisible());
+        QCOMPARE(sizeRow(), QString("Custom Size"));
     }
 
     void anInvalidHeightKeepsTheDialogOpen_data()
@@ -178,6 +208,24 @@ private slots:
         QString arguments;
         QVERIFY(m_form->AssembleProfileArguments(m_form->ProfilePath("Example"), arguments));
         QVERIFY(!arguments.contains("-size"));
+    }
+
+    void theMainWindowStaysWhileShown()
+    {
+        // A close request from the main window's title bar is ignored, so
+        // the program does not end with the dialog's edits.
+        QVERIFY(open());
+        type(m_width, "640");
+        QVERIFY(!m_form->close());
+        QVERIFY(m_form->isVisible());
+        QVERIFY(SizeForm->isVisible());
+        QCOMPARE(m_width->text(), QString("640"));
+        QVERIFY(!m_prog->readFile("Preferences.ini").contains("Profile=")); // no close ran
+        // Once the dialog is gone, the close goes through.
+        type(m_height, "360");
+        QTest::mouseClick(m_ok, Qt::LeftButton);
+        QVERIFY(m_form->close());
+        QVERIFY(!m_form->isVisible());
     }
 
     void reopeningShowsTheLastTexts()

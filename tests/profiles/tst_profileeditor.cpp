@@ -246,8 +246,8 @@ private slots:
         QVERIFY(form->AssembleProfileArguments(form->ProfilePath("LF"), arguments));
         QCOMPARE(form->vleVideo->Values("Bit Rate"), QString("800"));
         QCOMPARE(prog.readFile("Profiles/Example.vpf"), ExampleProfile());
-        // Only the line ends change.
-        QCOMPARE(prog.readFile("Profiles/LF.vpf"), ExampleProfile());
+        // Only read: the line ends stay as well.
+        QCOMPARE(prog.readFile("Profiles/LF.vpf"), lfOnly);
     }
 
     void parameterlessProfilesEmptyTheEditors_data()
@@ -291,6 +291,10 @@ private slots:
         for (const Group &g : groups) {
             const int rows = g.editor->RowCount();
             QCOMPARE(g.button->text(), QString("-"));
+            // The caption is painted in a bold 16-pixel font.
+            g.button->ensurePolished();
+            QCOMPARE(g.button->font().pixelSize(), 16);
+            QVERIFY(g.button->font().bold());
             QCOMPARE(g.editor->height(), g.start);
             QTest::mouseClick(g.button, Qt::LeftButton);
             QCOMPARE(g.button->text(), QString("+"));

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A small sample profile: five parameters in three groups.
@@ -70,9 +72,13 @@ private slots:
         WriteBytes(folder + "vpf", "x");
         WriteBytes(folder + "tail.vpf.bak", "x");
         QVERIFY(QDir().mkpath(folder + "x.vpf"));
+        // A FIFO and a dangling link are no profiles; a link to a file is.
+        QCOMPARE(::mkfifo(QFile::encodeName(folder + "fifo.vpf").constData(), 0644), 0);
+        QVERIFY(QFile::link(folder + "gone", folder + "dangling.vpf"));
+        QVERIFY(QFile::link(folder + "zeta.vpf", folder + "link.vpf"));
 
         const QStringList files = ListFilesWithExtension(folder, ".vpf");
-        QCOMPARE(files, QStringList({".hidden.vpf", "a.b.vpf", "Beta.vpf", "Fast.VPF", "zeta.vpf"}));
+        QCOMPARE(files, QStringList({".hidden.vpf", "a.b.vpf", "Beta.vpf", "Fast.VPF", "link.vpf", "zeta.vpf"}));
         // The wanted extension itself may be given in capitals, the folder
         // without its trailing separator.
         QCOMPARE(ListFilesWithExtension(dir() + "catalogue", ".VPF"), files);

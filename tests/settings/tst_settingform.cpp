@@ -29,6 +29,7 @@ private slots:
     void design();
     void openedFromBothButtons();
     void everyWayOfClosingEnablesTheMainWindow();
+    void theMainWindowStaysWhileShown();
     void showCopiesTheMainOutputFolder();
     void okCopiesTheFolderAndSaves();
     void okKeepsTypedFolderAsTyped();
@@ -178,6 +179,25 @@ void TestSettingForm::everyWayOfClosingEnablesTheMainWindow()
     QVERIFY(prog.platform.messages.isEmpty());
 }
 
+void TestSettingForm::theMainWindowStaysWhileShown()
+{
+    // A close request from the main window's title bar is ignored while the
+    // dialog is shown: the program does not end with the dialog's edits.
+    TestProgram prog;
+    TMainForm *form = prog.start();
+    form->tbtnSetting->click();
+    SettingForm->edtOutputDir->setText("/typed/");
+    SettingForm->chkExit->setChecked(true);
+    QVERIFY(!form->close());
+    QVERIFY(form->isVisible());
+    QVERIFY(SettingForm->isVisible());
+    QVERIFY(!prog.readFile("Preferences.ini").contains("Auto Exit")); // no close ran
+    SettingForm->btnOK->click();
+    QVERIFY(form->close());
+    QCOMPARE(MainValue(prog, "Output Path"), QString("/typed/"));
+    QCOMPARE(MainValue(prog, "Auto Exit"), QString("1"));
+}
+
 void TestSettingForm::showCopiesTheMainOutputFolder()
 {
     TestProgram prog;
@@ -238,7 +258,7 @@ void TestSettingForm::cancelWritesNothingButKeepsTheControls()
     prog.writePreferences("[Main]\nAuto Open Dir=1\n");
     TMainForm *form = prog.start();
     const QByteArray before = prog.readFile("Preferences.ini");
-    QCOMPARE(before, QByteArray("[Main]\r\nAuto Open Dir=1\r\n"));
+    QCOMPARE(before, QByteArray("[Main]\nAuto Open Dir=1\n")); // only read
     form->tbtnSetting->click();
     QVERIFY(SettingForm->chkOpenDir->isChecked());
     SettingForm->chkOpenDir->setChecked(false);

@@ -46,9 +46,11 @@ public:
         openFilters.append(filter);
         return openResults.isEmpty() ? QStringList() : openResults.dequeue();
     }
-    QString SaveFile(QWidget *, const QString &filter, const QString &defaultExt) override
+    QString SaveFile(QWidget *, const QString &filter, const QString &defaultExt,
+                     const QString &folder) override
     {
         saveFilters.append(filter + "#" + defaultExt);
+        saveFolders.append(folder);
         return saveResults.isEmpty() ? QString() : saveResults.dequeue();
     }
     bool SelectFolder(QWidget *, const QString &caption, QString &folder) override
@@ -80,6 +82,7 @@ public:
     QStringList openFilters;
     QQueue<QStringList> openResults;
     QStringList saveFilters;
+    QStringList saveFolders;
     QQueue<QString> saveResults;
     QStringList folderCaptions;
     QQueue<QString> folderResults;       // "" means cancelled

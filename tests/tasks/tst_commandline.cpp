@@ -131,6 +131,25 @@ private slots:
         QCOMPARE(notice->text(), QString("1 file was not added because its type is not supported: .flv."));
     }
 
+    void relativeEntriesGiveAbsoluteCaptions()
+    {
+        // "scan/", "./scan" and the absolute path name the same files: one
+        // row each, captioned with the absolute, clean path.
+        TestProgram prog;
+        prog.fakeEncoder();
+        const QString d = prog.path("in/");
+        QVERIFY(Touch(d + "scan/A.mp4"));
+        QVERIFY(Touch(d + "scan/B.avi"));
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(d));
+        TMainForm *form = prog.start({"scan/", "./scan", d + "scan/A.mp4", "scan//B.avi", "../in/./scan/A.mp4"});
+        QDir::setCurrent(before);
+        QStringList captions = Captions(form);
+        captions.sort();
+        QCOMPARE(captions, QStringList({d + "scan/A.mp4", d + "scan/B.avi"}));
+        QCOMPARE(Row(form, 0).InputFile, Captions(form).first());
+    }
+
     void listFile()
     {
         TestProgram prog;

@@ -68,6 +68,14 @@ private slots:
                                                << "/v/a.avi" << "00:00:01.00" << "";
         QTest::newRow("no comma after size") << QByteArray("/v/a.avi Duration: 00:00:01.00, x\n Video: h264, yuv420p, 320x240")
                                              << "/v/a.avi" << "00:00:01.00" << "";
+        QTest::newRow("no frame rate, a stream below")
+            << QByteArray("/v/a.avi\n  Duration: 00:00:01.00, x\n  Stream #0:0: Video: h264, yuv420p, 320x240\n"
+                          "  Stream #0:1: Audio: aac, 44100 Hz\n")
+            << "/v/a.avi" << "00:00:01.00" << " 320x240";
+        QTest::newRow("two fields, a stream below")
+            << QByteArray("/v/a.avi\n  Duration: 00:00:01.00, x\n  Stream #0:0: Video: h264, 320x240\r\n"
+                          "  Stream #0:1: Audio: aac, 44100 Hz, stereo, fltp\r\n")
+            << "/v/a.avi" << "00:00:01.00" << "";
         QTest::newRow("commas and colons in the path")
             << QByteArray("Input #0, avi, from '/v/a, b: c, d.avi':\n  Duration: 00:01:23.45, start: 0.0\n"
                           "  Stream #0:0: Video: h264, yuv420p, 1280x720, 30 fps\n")

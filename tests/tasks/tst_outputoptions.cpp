@@ -6,6 +6,7 @@
 #include "TaskTestUtil.h"
 #include "TestProgram.h"
 
+#include "app/BalloonTip.h"
 #include "app/MainForm.h"
 #include "profiles/ValueListEditor.h"
 
@@ -165,7 +166,9 @@ private slots:
         QTest::addColumn<QString>("outputExt");
         QTest::newRow("two dots") << "movie.final.mpg" << "movie.final" << ".mpg";
         QTest::newRow("no dot") << "clip" << "clip" << "";
-        QTest::newRow("only extension") << ".avi" << "" << ".avi";
+        // No name at all would make a hidden ".avi": the input's name stands in.
+        QTest::newRow("only extension") << ".avi" << "r0" << ".avi";
+        QTest::newRow("cleared") << "" << "r0" << "";
         QTest::newRow("dot in a folder part") << "my.dir/name" << "my" << "";
         QTest::newRow("taken as it is") << "a*b?.mp4" << "a*b?" << ".mp4";
     }
@@ -256,17 +259,22 @@ private slots:
         TestProgram prog;
         TMainForm *form = StartWithRows(prog, 2);
         QCOMPARE(NewFilename(form), QString());
-        // A press on the empty editor shows the tip and opens no cell.
+        // A press on the empty editor shows the balloon, with the
+        // information icon, and opens no cell; the editor gets no tooltip.
         QTest::mouseClick(form->vleOutput->viewport(), Qt::LeftButton, {}, ValueCell(form, 1).center());
-        const QString tip = form->vleOutput->viewport()->toolTip();
-        QVERIFY2(tip.contains("Tip:"), qPrintable(tip));
-        QVERIFY2(tip.contains("Please select a file in Task List."), qPrintable(tip));
+        TBalloonTip *balloon = form->findChild<TBalloonTip *>("BalloonTip");
+        QVERIFY(balloon && balloon->isVisible());
+        QCOMPARE(balloon->labText->text(), QString("<b>Tip:</b><br>Please select a file in Task List."));
+        QVERIFY(!balloon->labIcon->pixmap().isNull());
+        QVERIFY(balloon->labIcon->isVisible());
+        QVERIFY(form->vleOutput->viewport()->toolTip().isEmpty());
         QVERIFY(!OpenCellEditor(form));
         QCOMPARE(StartTime(form), QString());
         QVERIFY(!form->GuardOutputEditing());
 
-        // With a row loaded, a press opens the cell.
+        // A loaded row removes it; with a row loaded, a press opens the cell.
         ClickRow(form, 0);
+        QVERIFY(!balloon->isVisible());
         QVERIFY(form->GuardOutputEditing());
         QTest::mouseClick(form->vleOutput->viewport(), Qt::LeftButton, {}, ValueCell(form, 2).center());
         QVERIFY(OpenCellEditor(form));
@@ -279,18 +287,34 @@ private slots:
         ClickRow(form, 0);
         form->vleOutput->SetValues("New Filename", "");
         form->ApplyOutputOptions();
-        QCOMPARE(Row(form, 0).OutputName, QString());
+        QCOMPARE(Row(form, 0).OutputName, QString("r0"));
         QCOMPARE(Row(form, 0).OutputExt, QString());
         // The next press shows the tip and opens nothing ...
-        form->vleOutput->viewport()->setToolTip(QString());
         QTest::mouseClick(form->vleOutput->viewport(), Qt::LeftButton, {}, ValueCell(form, 1).center());
-        QVERIFY(form->vleOutput->viewport()->toolTip().contains("Please select a file in Task List."));
+        TBalloonTip *balloon = form->findChild<TBalloonTip *>("BalloonTip");
+        QVERIFY(balloon && balloon->isVisible());
+        QVERIFY(balloon->labText->text().contains("Please select a file in Task List."));
         QVERIFY(!OpenCellEditor(form));
-        // ... until the list is clicked again (the stored name is empty, the
-        // extension shown is the profile's).
+        // ... until the list is clicked again (the stored name is the
+        // input's, the extension shown is the profile's).
         ClickRow(form, 0);
-        QCOMPARE(NewFilename(form), QString(".avi"));
+        QCOMPARE(NewFilename(form), QString("r0.avi"));
         QVERIFY(form->GuardOutputEditing());
+    }
+
+    void balloonGoesAwayByItself()
+    {
+        TestProgram prog;
+        TMainForm *form = StartWithRows(prog, 1);
+        form->ShowBalloonTip(form->vleOutput, 1, "Tip:", "Please select a file in Task List.");
+        TBalloonTip *balloon = form->findChild<TBalloonTip *>("BalloonTip");
+        QVERIFY(balloon && balloon->isVisible());
+        // Its timer runs for 10 s; run out early, it hides the balloon.
+        auto *timer = balloon->findChild<QTimer *>();
+        QVERIFY(timer && timer->isActive() && timer->isSingleShot());
+        QCOMPARE(timer->interval(), 10000);
+        timer->start(1);
+        QTRY_VERIFY(!balloon->isVisible());
     }
 
     void keyboardSelectionRefillsEditor()
