@@ -240,6 +240,8 @@ void TMainForm::BuildMainPanel()
     ppmTask->addSeparator();
     mniRemove = ppmTask->addAction("Remove");
     mniClear = ppmTask->addAction("Clear");
+    mniRemoveCompleted = ppmTask->addAction("Remove Completed Items");
+    mniRemoveCompleted->setObjectName("mniRemoveCompleted");
     mniOpen->setObjectName("mniOpen");
     mniAddFiles->setObjectName("mniAddFiles");
     mniAddDir->setObjectName("mniAddDir");
@@ -435,9 +437,14 @@ void TMainForm::FormCreate(const QStringList &arguments)
     SetupProfiles();
     SetupConversion();
     SetupPreview();
+    SetupKeyboard();
 
     // 8
     FillProfileCatalogue();
+
+    // A task list left behind by a program that died comes before the
+    // command line's files.
+    SetupTaskListState();
 
     // 9-10: files named on the command line.
     try {

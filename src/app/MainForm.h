@@ -64,7 +64,7 @@ public:
     QTreeWidget *ltvTask = nullptr;
     QMenu *ppmTask = nullptr;
     QAction *mniOpen = nullptr, *mniAddFiles = nullptr, *mniAddDir = nullptr, *mniRemove = nullptr,
-            *mniClear = nullptr;
+            *mniClear = nullptr, *mniRemoveCompleted = nullptr;
     QLabel *labProfile = nullptr, *labOutputPath = nullptr, *labType = nullptr;
     QComboBox *cmbProfile = nullptr, *cmbType = nullptr;
     QPushButton *bbtnSetting = nullptr, *bbtnBrowser = nullptr, *bbtnOpen = nullptr;
@@ -96,6 +96,10 @@ public:
     void tbtnSettingClick();
     void bbtnSettingClick();
     void tbtnAboutClick();
+    // Keyboard shortcuts of the window (app/MainFormKeys.cpp).
+    void SetupKeyboard();
+    // Escape during a run: Stop, once the user has agreed.
+    void AskToStop();
     void FormResize();
     void ltvTaskResize(int newWidth);
     void SideDrag(int x, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
@@ -116,6 +120,10 @@ public:
     void tbtnDownClick();
     void ltvTaskClick();
     void ppmTaskPopup();
+    // Removes the rows whose status is "Complete", so that Start converts the rest.
+    void mniRemoveCompletedClick();
+    // Removes the flagged rows (one flag per row), as Remove does the selected ones.
+    void RemoveRows(const QVector<bool> &flags);
     void TakeCommandLine(const QStringList &params);
     void DropFiles(const QStringList &names);
     int SelectedIndex() const; // first selected row in list order, -1 when none
@@ -130,6 +138,11 @@ public:
     int ProbeTimeoutMs = 30000;
     // After Move Up/Down: one change report for the rows touched, the new selection.
     void FinishMove(const QVector<bool> &before, const QVector<bool> &after, int first, int last);
+    // The task list kept on disk (tasks/MainFormTaskState.cpp): offers back the
+    // list of a program that died, then keeps this one's.
+    class TTaskListKeeper *TaskListKeeper = nullptr;
+    void SetupTaskListState();
+    void RestoreTaskList(const QList<QStringList> &rows);
     // per-file output options
     void ShowOutputOptions();
     void ClearOutputOptions();
@@ -164,7 +177,11 @@ public:
     void EnableAfterRun();
     void ConvertAll(const QString &argumentText);
     void timerTimeTimer();
-    void PowerOffComputer();
+    // Counts down before powering off (conversion/PowerOffCountdown.cpp); false
+    // when the user cancelled, and the other completion actions then follow.
+    bool PowerOffComputer();
+    int PowerOffSeconds = 30;
+    int PowerOffTickMs = 1000; // one second of the countdown; tests shorten it
     // A close asked for during a run; the program ends when Start returns.
     bool CloseRequestedDuringRun = false;
 

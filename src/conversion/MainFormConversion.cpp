@@ -8,6 +8,7 @@
 #include "common/Platform.h"
 #include "common/TimeText.h"
 #include "conversion/EncoderProcess.h"
+#include "conversion/KeepAwake.h"
 #include "conversion/OutputNaming.h"
 #include "conversion/Progress.h"
 #include "ini/NewInifiles.h"
@@ -146,9 +147,9 @@ void CloseMainWindow(TMainForm &form)
 void CompletionActions(TMainForm &form, int failed, int count)
 {
     form.timerTime->stop();
-    if (SettingForm->chkTurnoff->isChecked()) {
-        form.PowerOffComputer();
-        // Also when the system refused to power off.
+    // A cancelled countdown goes on as if power-off had not been chosen; a
+    // refusal (already shown) still closes the window.
+    if (SettingForm->chkTurnoff->isChecked() && form.PowerOffComputer()) {
         CloseMainWindow(form);
         return;
     }
@@ -219,6 +220,7 @@ void TMainForm::tbtnStartClick()
         EnableAfterRun();
     } else {
         try {
+            const TKeepAwake awake(ltvTask->topLevelItemCount());
             ConvertAll(arguments);
         } catch (...) {
             // Whatever escaped, the window must not stay locked in its running look.
@@ -404,10 +406,4 @@ void TMainForm::timerTimeTimer()
     labElapsed->setText(SecondsToTimeText(ElapsedSeconds));
     RemainingSeconds = RemainingSecondsAt(ElapsedSeconds, pgbTotal->value(), RemainingSeconds);
     labRemaining->setText(SecondsToTimeText(RemainingSeconds));
-}
-
-void TMainForm::PowerOffComputer()
-{
-    // Not forced; a refusal changes nothing here: the window closes anyway.
-    Platform::Instance().PowerOff();
 }

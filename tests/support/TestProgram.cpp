@@ -11,14 +11,26 @@
 #include <QTest>
 
 TestProgram::TestProgram()
+    : m_savedStateHome(qgetenv("XDG_STATE_HOME")), m_stateHomeWasSet(qEnvironmentVariableIsSet("XDG_STATE_HOME"))
 {
     SetApplicationFolder(dir());
+    // The task list's file goes here, never into the real home.
+    qputenv("XDG_STATE_HOME", stateHome().toLocal8Bit());
 }
 
 TestProgram::~TestProgram()
 {
     stop();
     SetApplicationFolder(QString());
+    if (m_stateHomeWasSet)
+        qputenv("XDG_STATE_HOME", m_savedStateHome);
+    else
+        qunsetenv("XDG_STATE_HOME");
+}
+
+QString TestProgram::stateHome() const
+{
+    return dir() + "state";
 }
 
 QString TestProgram::dir() const

@@ -25,6 +25,10 @@ public:
     QString dir() const;
     QString path(const QString &relative) const { return dir() + relative; }
 
+    // XDG_STATE_HOME while the object lives: the task list's file is kept in
+    // stateHome() + "/velvo".
+    QString stateHome() const;
+
     // The fake encoder as vxenc.dll (created on first use).
     FakeEncoder &fakeEncoder();
     // The real vxenc.dll of the build, copied in.
@@ -47,6 +51,8 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QByteArray m_savedStateHome;
+    bool m_stateHomeWasSet;
     std::unique_ptr<FakeEncoder> m_fake;
     bool m_started = false;
 };
