@@ -25,20 +25,25 @@ const char *const RowKeys[TaskRowTexts] = {"InputFile", "LengthText", "FrameSize
                                            "ClipLength", "ClipStart", "ClipEnd"};
 
 // Values stay on one line whatever a file name holds.
-QByteArray Escaped(const QString &value)
+void AppendEscaped(QString &out, const QString &value)
 {
-    const QByteArray utf8 = value.toUtf8();
-    QByteArray out;
-    out.reserve(utf8.size());
-    for (char c : utf8) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
-        }
+    const QChar *begin = value.constData();
+    const QChar *end = begin + value.size();
+    const auto special = [](QChar c) { return c == u'\\' || c == u'\n' || c == u'\r'; };
+    if (std::none_of(begin, end, special)) {
+        out += value;
+        return;
     }
-    return out;
+    for (const QChar *c = begin; c != end; ++c) {
+        if (*c == u'\\')
+            out += QLatin1String("\\\\");
+        else if (*c == u'\n')
+            out += QLatin1String("\\n");
+        else if (*c == u'\r')
+            out += QLatin1String("\\r");
+        else
+            out += *c;
+    }
 }
 
 bool Unescaped(const QByteArray &text, QString &value)
@@ -111,25 +116,41 @@ qint64 RecordedStart(const QString &path)
 
 } // namespace
 
-QByteArray TaskListText(const TTaskListSnapshot &snapshot)
+QByteArray TaskListText(qint64 pid, qint64 processStart, int rows,
+                        const std::function<QString(int row, int text)> &rowText)
 {
-    QByteArray text;
-    text.reserve(64 + snapshot.Rows.size() * 400);
-    text += Heading + '\n';
-    text += "Version=1\n";
-    text += "Pid=" + QByteArray::number(snapshot.Pid) + '\n';
-    text += "ProcessStart=" + QByteArray::number(snapshot.ProcessStart) + '\n';
-    text += "Rows=" + QByteArray::number(snapshot.Rows.size()) + '\n';
-    for (const QStringList &row : snapshot.Rows) {
-        text += RowHeading + '\n';
+    // Built as one text and converted once: a list of 10,000 rows is saved
+    // while the user works, so this stays well under the time of the adds.
+    QString text;
+    text.reserve(64 + rows * 300);
+    const auto line = [&text](QLatin1String key, qint64 value) {
+        text += key;
+        text += QString::number(value);
+        text += u'\n';
+    };
+    text += QLatin1String(Heading);
+    text += u'\n';
+    line(QLatin1String("Version="), 1);
+    line(QLatin1String("Pid="), pid);
+    line(QLatin1String("ProcessStart="), processStart);
+    line(QLatin1String("Rows="), rows);
+    for (int r = 0; r < rows; ++r) {
+        text += QLatin1String(RowHeading);
+        text += u'\n';
         for (int k = 0; k < TaskRowTexts; ++k) {
-            text += RowKeys[k];
-            text += '=';
-            text += Escaped(row.value(k));
-            text += '\n';
+            text += QLatin1String(RowKeys[k]);
+            text += u'=';
+            AppendEscaped(text, rowText(r, k));
+            text += u'\n';
         }
     }
-    return text;
+    return text.toUtf8();
+}
+
+QByteArray TaskListText(const TTaskListSnapshot &snapshot)
+{
+    return TaskListText(snapshot.Pid, snapshot.ProcessStart, int(snapshot.Rows.size()),
+                        [&](int row, int k) { return snapshot.Rows.at(row).value(k); });
 }
 
 bool ParseTaskList(const QByteArray &text, TTaskListSnapshot &snapshot, QString &error)
@@ -255,18 +276,31 @@ QString ClaimTaskList(const QString &orphan)
 // ---------------------------------------------------------------- keeper
 
 TTaskListKeeper::TTaskListKeeper(QAbstractItemModel *model, const QString &path, QObject *parent)
-    : QObject(parent), m_model(model), m_path(path)
+    : QObject(parent), m_model(model), m_path(path), m_processStart(ProcessStartTicks(::getpid()))
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &TTaskListKeeper::SaveNow);
+    Watch(true);
+}
+
+void TTaskListKeeper::Watch(bool on)
+{
+    if (on == !m_watches.isEmpty())
+        return;
+    if (!on) {
+        for (const QMetaObject::Connection &c : std::as_const(m_watches))
+            disconnect(c);
+        m_watches.clear();
+        return;
+    }
     const auto changed = [this] { Changed(); };
-    connect(model, &QAbstractItemModel::rowsInserted, this, changed);
-    connect(model, &QAbstractItemModel::rowsRemoved, this, changed);
-    connect(model, &QAbstractItemModel::rowsMoved, this, changed);
-    connect(model, &QAbstractItemModel::dataChanged, this, changed);
-    connect(model, &QAbstractItemModel::modelReset, this, changed);
-    connect(model, &QAbstractItemModel::layoutChanged, this, changed);
+    m_watches << connect(m_model, &QAbstractItemModel::rowsInserted, this, changed)
+              << connect(m_model, &QAbstractItemModel::rowsRemoved, this, changed)
+              << connect(m_model, &QAbstractItemModel::rowsMoved, this, changed)
+              << connect(m_model, &QAbstractItemModel::dataChanged, this, changed)
+              << connect(m_model, &QAbstractItemModel::modelReset, this, changed)
+              << connect(m_model, &QAbstractItemModel::layoutChanged, this, changed);
 }
 
 TTaskListKeeper::~TTaskListKeeper()
@@ -277,39 +311,31 @@ TTaskListKeeper::~TTaskListKeeper()
 
 void TTaskListKeeper::Changed()
 {
-    // The first change starts the wait; later ones ride along with it.
-    if (!m_timer.isActive())
-        m_timer.start();
+    // The first change starts the wait; the list is not watched again until
+    // the save, so the changes that follow (eleven per added row) cost nothing.
+    Watch(false);
+    m_timer.start();
 }
 
 void TTaskListKeeper::SaveNow()
 {
     m_timer.stop();
+    Watch(true);
     const int count = m_model->rowCount();
     if (count == 0) {
         QFile::remove(m_path);
         return;
     }
-    TTaskListSnapshot snapshot;
-    snapshot.Pid = ::getpid();
-    snapshot.ProcessStart = ProcessStartTicks(snapshot.Pid);
-    snapshot.Rows.reserve(count);
     const int columns = std::min(m_model->columnCount(), TaskRowTexts);
-    for (int r = 0; r < count; ++r) {
-        QStringList row;
-        row.reserve(TaskRowTexts);
-        for (int c = 0; c < columns; ++c)
-            row << m_model->index(r, c).data().toString();
-        snapshot.Rows << row;
-    }
-    const QByteArray text = TaskListText(snapshot);
+    const QByteArray text = TaskListText(::getpid(), m_processStart, count, [this, columns](int row, int k) {
+        return k < columns ? m_model->index(row, k).data().toString() : QString();
+    });
 
     QString error;
     QSaveFile file(m_path);
     if (!MakePrivateFolder(QFileInfo(m_path).absolutePath()))
         error = QStringLiteral("the folder cannot be created");
-    else if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush()
-             || ::fdatasync(file.handle()) != 0 || !file.commit())
+    else if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
         error = file.errorString();
     if (!error.isEmpty() && !m_reported && OnSaveError) {
         m_reported = true;

@@ -27,6 +27,9 @@ struct TTaskListSnapshot {
 };
 
 QByteArray TaskListText(const TTaskListSnapshot &snapshot);
+// The same from any row source: rowText(row, k) is text k (0 to 10) of a row.
+QByteArray TaskListText(qint64 pid, qint64 processStart, int rows,
+                        const std::function<QString(int row, int text)> &rowText);
 // False (with a reason) for anything but a complete, well-formed text.
 bool ParseTaskList(const QByteArray &text, TTaskListSnapshot &snapshot, QString &error);
 
@@ -64,9 +67,13 @@ public:
 
 private:
     void Changed();
+    // Follows the model's change signals, or stops following them.
+    void Watch(bool on);
 
     QAbstractItemModel *m_model;
     QString m_path;
+    qint64 m_processStart;
     QTimer m_timer;
     bool m_reported = false;
+    QList<QMetaObject::Connection> m_watches;
 };
