@@ -240,8 +240,6 @@ void TMainForm::BuildMainPanel()
     ppmTask->addSeparator();
     mniRemove = ppmTask->addAction("Remove");
     mniClear = ppmTask->addAction("Clear");
-    mniRemoveCompleted = ppmTask->addAction("Remove Completed Items");
-    mniRemoveCompleted->setObjectName("mniRemoveCompleted");
     mniOpen->setObjectName("mniOpen");
     mniAddFiles->setObjectName("mniAddFiles");
     mniAddDir->setObjectName("mniAddDir");

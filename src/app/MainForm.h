@@ -64,7 +64,7 @@ public:
     QTreeWidget *ltvTask = nullptr;
     QMenu *ppmTask = nullptr;
     QAction *mniOpen = nullptr, *mniAddFiles = nullptr, *mniAddDir = nullptr, *mniRemove = nullptr,
-            *mniClear = nullptr, *mniRemoveCompleted = nullptr;
+            *mniClear = nullptr;
     QLabel *labProfile = nullptr, *labOutputPath = nullptr, *labType = nullptr;
     QComboBox *cmbProfile = nullptr, *cmbType = nullptr;
     QPushButton *bbtnSetting = nullptr, *bbtnBrowser = nullptr, *bbtnOpen = nullptr;
@@ -120,7 +120,9 @@ public:
     void tbtnDownClick();
     void ltvTaskClick();
     void ppmTaskPopup();
-    // Removes the rows whose status is "Complete", so that Start converts the rest.
+    // The popup menu's last item (made by SetupTaskList): removes the rows
+    // whose status is "Complete", so that Start converts the rest.
+    QAction *mniRemoveCompleted = nullptr;
     void mniRemoveCompletedClick();
     // Removes the flagged rows (one flag per row), as Remove does the selected ones.
     void RemoveRows(const QVector<bool> &flags);

@@ -212,6 +212,10 @@ void RowsChanged(QTreeWidget *list, int first, int last)
 void TMainForm::SetupTaskList()
 {
     TaskHelper = new TTaskListHelper(this, ltvTask);
+    // Added after the menu's other items, as its last.
+    mniRemoveCompleted = ppmTask->addAction("Remove Completed Items");
+    mniRemoveCompleted->setObjectName("mniRemoveCompleted");
+    connect(mniRemoveCompleted, &QAction::triggered, this, &TMainForm::mniRemoveCompletedClick);
 
     connect(ltvTask, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         ppmTaskPopup();
@@ -222,7 +226,6 @@ void TMainForm::SetupTaskList()
     connect(mniAddDir, &QAction::triggered, this, &TMainForm::tbtnAddDirClick);
     connect(mniRemove, &QAction::triggered, this, &TMainForm::tbtnRemoveClick);
     connect(mniClear, &QAction::triggered, this, &TMainForm::tbtnClearClick);
-    connect(mniRemoveCompleted, &QAction::triggered, this, &TMainForm::mniRemoveCompletedClick);
 
     connect(vleOutput, &TValueListEditor::ValueValidated, this, [this](int) { ApplyOutputOptions(); });
     connect(vleOutput, &TValueListEditor::MousePressed, this, &TMainForm::RepaintEditors);
@@ -506,13 +509,13 @@ void TMainForm::ltvTaskClick()
 
 void TMainForm::ppmTaskPopup()
 {
+    mniRemoveCompleted->setEnabled(RunState == 0 && CompletedFlags(ltvTask).contains(true));
     const bool selected = SelectedIndex() >= 0;
     mniOpen->setEnabled(selected);
     mniRemove->setEnabled(selected);
     mniClear->setEnabled(ltvTask->topLevelItemCount() > 0);
     mniAddFiles->setEnabled(true);
     mniAddDir->setEnabled(true);
-    mniRemoveCompleted->setEnabled(RunState == 0 && CompletedFlags(ltvTask).contains(true));
 }
 
 // ---------------------------------------------------------------- command line and drops

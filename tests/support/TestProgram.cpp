@@ -11,26 +11,22 @@
 #include <QTest>
 
 TestProgram::TestProgram()
-    : m_savedStateHome(qgetenv("XDG_STATE_HOME")), m_stateHomeWasSet(qEnvironmentVariableIsSet("XDG_STATE_HOME"))
 {
     SetApplicationFolder(dir());
-    // The task list's file goes here, never into the real home.
-    qputenv("XDG_STATE_HOME", stateHome().toLocal8Bit());
+    // Per-user files of a test go to its own folders, never the real home.
+    for (const char *name : {"XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        qputenv(name, QFile::encodeName(m_home.path() + '/' + QString::fromLatin1(name).toLower()));
+}
+
+QString TestProgram::stateDir() const
+{
+    return m_home.path() + "/xdg_state_home/velvo/";
 }
 
 TestProgram::~TestProgram()
 {
     stop();
     SetApplicationFolder(QString());
-    if (m_stateHomeWasSet)
-        qputenv("XDG_STATE_HOME", m_savedStateHome);
-    else
-        qunsetenv("XDG_STATE_HOME");
-}
-
-QString TestProgram::stateHome() const
-{
-    return dir() + "state";
 }
 
 QString TestProgram::dir() const

@@ -24,10 +24,8 @@ public:
     // The program folder, with a trailing "/".
     QString dir() const;
     QString path(const QString &relative) const { return dir() + relative; }
-
-    // XDG_STATE_HOME while the object lives: the task list's file is kept in
-    // stateHome() + "/velvo".
-    QString stateHome() const;
+    // The program's per-user state folder for this test ($XDG_STATE_HOME/velvo/).
+    QString stateDir() const;
 
     // The fake encoder as vxenc.dll (created on first use).
     FakeEncoder &fakeEncoder();
@@ -51,8 +49,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_savedStateHome;
-    bool m_stateHomeWasSet;
+    QTemporaryDir m_home; // the XDG folders
     std::unique_ptr<FakeEncoder> m_fake;
     bool m_started = false;
 };

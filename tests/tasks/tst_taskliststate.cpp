@@ -43,9 +43,15 @@ qint64 DeadPid()
     return pid;
 }
 
+// $XDG_STATE_HOME of the test, and the program's folder in it.
+QString StateHome(const TestProgram &prog)
+{
+    return QDir::cleanPath(prog.stateDir() + "/..");
+}
+
 QString StateFolder(const TestProgram &prog)
 {
-    return prog.stateHome() + "/velvo";
+    return QDir::cleanPath(prog.stateDir());
 }
 
 void WriteLeftover(const QString &path, const QByteArray &text)
@@ -367,7 +373,7 @@ private slots:
         QProcess holder;
         holder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         holder.start(QCoreApplication::applicationFilePath(),
-                     QStringList{"--hold-task-list", prog.dir(), prog.stateHome()} + files);
+                     QStringList{"--hold-task-list", prog.dir(), StateHome(prog)} + files);
         QVERIFY(holder.waitForStarted());
         QByteArray said;
         QTRY_VERIFY_WITH_TIMEOUT((said += holder.readAll()).contains("held 3"), 30000);
