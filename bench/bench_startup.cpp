@@ -86,6 +86,9 @@ Run StartOnce(const QString &program, const QString &workDir, bool measureMemory
     if (env.value("QT_QPA_PLATFORM").isEmpty())
         env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("VELVO_REPORT_STARTUP", "1");
+    // A task list left in the user's own state folder would stop the start
+    // with its question.
+    env.insert("XDG_STATE_HOME", workDir + "/state");
     if (measureMemory)
         env.remove("VELVO_EXIT_AFTER_STARTUP");
     else

@@ -457,9 +457,14 @@ void TMainForm::FormCreate(const QStringList &arguments)
     SetupProfiles();
     SetupConversion();
     SetupPreview();
+    SetupKeyboard();
 
     // 8
     FillProfileCatalogue();
+
+    // A task list left behind by a program that died comes before the
+    // command line's files.
+    SetupTaskListState();
 
     // 9-10: files named on the command line.
     try {

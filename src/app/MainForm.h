@@ -108,6 +108,10 @@ public:
     void tbtnSettingClick();
     void bbtnSettingClick();
     void tbtnAboutClick();
+    // Keyboard shortcuts of the window (app/MainFormKeys.cpp).
+    void SetupKeyboard();
+    // Escape during a run: Stop, once the user has agreed.
+    void AskToStop();
     void FormResize();
     void ltvTaskResize(int newWidth);
     void SideDrag(int x, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
@@ -128,6 +132,12 @@ public:
     void tbtnDownClick();
     void ltvTaskClick();
     void ppmTaskPopup();
+    // The popup menu's last item (made by SetupTaskList): removes the rows
+    // whose status is "Complete", so that Start converts the rest.
+    QAction *mniRemoveCompleted = nullptr;
+    void mniRemoveCompletedClick();
+    // Removes the flagged rows (one flag per row), as Remove does the selected ones.
+    void RemoveRows(const QVector<bool> &flags);
     void TakeCommandLine(const QStringList &params);
     void DropFiles(const QStringList &names);
     // Shows the notice of files left out for their type ("" hides it).
@@ -148,6 +158,11 @@ public:
     int ProbeTimeoutMs = 30000;
     // After Move Up/Down: one change report for the rows touched, the new selection.
     void FinishMove(const QVector<bool> &before, const QVector<bool> &after, int first, int last);
+    // The task list kept on disk (tasks/MainFormTaskState.cpp): offers back the
+    // list of a program that died, then keeps this one's.
+    class TTaskListKeeper *TaskListKeeper = nullptr;
+    void SetupTaskListState();
+    void RestoreTaskList(const QList<QStringList> &rows);
     // per-file output options
     void ShowOutputOptions();
     void ClearOutputOptions();
@@ -193,7 +208,11 @@ public:
     void EndSession();
     void mniShowMessagesClick();
     void timerTimeTimer();
-    void PowerOffComputer();
+    // Counts down before powering off (conversion/PowerOffCountdown.cpp); false
+    // when the user cancelled, and the other completion actions then follow.
+    bool PowerOffComputer();
+    int PowerOffSeconds = 30;
+    int PowerOffTickMs = 1000; // one second of the countdown; tests shorten it
     // A close asked for during a run; the program ends when Start returns.
     bool CloseRequestedDuringRun = false;
 

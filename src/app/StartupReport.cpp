@@ -1,8 +1,9 @@
 #include "app/StartupReport.h"
 
+#include "common/ProcessInfo.h"
+
 #include <QApplication>
 #include <QEvent>
-#include <QFile>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -49,25 +50,13 @@ private:
 
 double MillisecondsSinceProcessStart()
 {
-    QFile file("/proc/self/stat");
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray stat = file.readAll();
-    // The command name may hold blanks and parentheses: count fields after the last ')'.
-    const int close = stat.lastIndexOf(')');
-    if (close < 0)
-        return -1;
-    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
-    // starttime is field 22 of the line; fields here start at field 3.
-    constexpr int StartTimeIndex = 22 - 3;
-    bool ok = false;
-    const double startTicks = fields.size() > StartTimeIndex ? fields[StartTimeIndex].toDouble(&ok) : 0;
+    const qint64 startTicks = ProcessStartTicks(::getpid());
     const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
     timespec now{};
-    if (!ok || ticksPerSecond <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &now) != 0)
+    if (startTicks < 0 || ticksPerSecond <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &now) != 0)
         return -1;
     const double nowMs = now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-    return nowMs - startTicks * 1e3 / ticksPerSecond;
+    return nowMs - double(startTicks) * 1e3 / ticksPerSecond;
 }
 
 void InstallStartupReport(QWidget *window)

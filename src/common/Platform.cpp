@@ -1,7 +1,10 @@
 #include "common/Platform.h"
 
-#include <QDBusInterface>
-#include <QDBusReply>
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusUnixFileDescriptor>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -77,16 +80,55 @@ public:
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     }
 
-    bool PowerOff() override
+    bool PowerOff(QString &reason) override
     {
-        // logind decides; interactive=false so nothing is forced.
-        QDBusInterface logind("org.freedesktop.login1", "/org/freedesktop/login1",
-                              "org.freedesktop.login1.Manager", QDBusConnection::systemBus());
-        if (!logind.isValid())
-            return false;
-        const QDBusMessage reply = logind.call("PowerOff", false);
-        return reply.type() != QDBusMessage::ErrorMessage;
+        // interactive=true: a desktop that wants the user's authorisation asks
+        // for it instead of refusing outright.
+        const QDBusMessage reply = CallLogind(QStringLiteral("PowerOff"), {true}, PowerOffWaitMs);
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            return true;
+        reason = reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();
+        if (reason.isEmpty())
+            reason = QStringLiteral("logind could not be reached");
+        return false;
     }
+
+    bool BeginSleepInhibit(const QString &why) override
+    {
+        EndSleepInhibit();
+        const QDBusMessage reply =
+            CallLogind(QStringLiteral("Inhibit"),
+                       {QStringLiteral("sleep:idle"), QStringLiteral("Velvo"), why, QStringLiteral("block")},
+                       InhibitWaitMs);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return false;
+        // The lock lasts as long as this descriptor stays open.
+        m_inhibit = qdbus_cast<QDBusUnixFileDescriptor>(reply.arguments().first());
+        return m_inhibit.isValid();
+    }
+
+    void EndSleepInhibit() override { m_inhibit = QDBusUnixFileDescriptor(); }
+
+private:
+    // The wait for a reply: power-off may wait for the user's authorisation.
+    static constexpr int PowerOffWaitMs = 120000;
+    static constexpr int InhibitWaitMs = 5000;
+
+    // A call to logind's manager; an error reply when there is no system bus.
+    static QDBusMessage CallLogind(const QString &method, const QVariantList &arguments, int waitMs)
+    {
+        QDBusConnection bus = QDBusConnection::systemBus();
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+            QStringLiteral("org.freedesktop.login1.Manager"), method);
+        if (!bus.isConnected())
+            return call.createErrorReply(QDBusError::Disconnected, QStringLiteral("The system bus is not available."));
+        call.setArguments(arguments);
+        call.setInteractiveAuthorizationAllowed(true);
+        return bus.call(call, QDBus::Block, waitMs);
+    }
+
+    QDBusUnixFileDescriptor m_inhibit;
 };
 
 DesktopPlatform &Desktop()

@@ -1,6 +1,7 @@
 #pragma once
 // Everything that reaches outside the program window: message boxes, file and
-// folder dialogs, opening folders and documents, powering off. Tests install
+// folder dialogs, opening folders and documents, powering off and keeping the
+// machine awake. Tests install
 // a double so that nothing real is shown, opened or powered off.
 
 #include <QString>
@@ -30,8 +31,14 @@ public:
     virtual bool SelectFolder(QWidget *owner, const QString &caption, QString &folder) = 0;
     // Opens a folder or document with its associated program.
     virtual bool OpenDocument(const QString &path) = 0;
-    // Asks the system to power off (not forced). False when it refused.
-    virtual bool PowerOff() = 0;
+    // Asks the system to power off (not forced; a desktop may ask the user to
+    // authorise it). False when it refused, with its reason.
+    virtual bool PowerOff(QString &reason) = 0;
+    // Keeps the machine from suspending or idling into sleep until
+    // EndSleepInhibit; why is shown by the desktop. False when no lock could
+    // be had (no logind): that is not reported.
+    virtual bool BeginSleepInhibit(const QString &why) = 0;
+    virtual void EndSleepInhibit() = 0;
 
     // Once the program has been asked to end (the desktop session closes),
     // no message box waits for an answer any more: MessageBox returns at

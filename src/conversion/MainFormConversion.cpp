@@ -8,6 +8,7 @@
 #include "common/Platform.h"
 #include "common/TimeText.h"
 #include "conversion/EncoderProcess.h"
+#include "conversion/KeepAwake.h"
 #include "conversion/OutputNaming.h"
 #include "conversion/Progress.h"
 #include "conversion/RunLog.h"
@@ -159,9 +160,9 @@ void CloseMainWindow(TMainForm &form)
 void CompletionActions(TMainForm &form, int failed, int count, const QString &logPath)
 {
     form.timerTime->stop();
-    if (SettingForm->chkTurnoff->isChecked()) {
-        form.PowerOffComputer();
-        // Also when the system refused to power off.
+    // A cancelled countdown goes on as if power-off had not been chosen; a
+    // refusal (already shown) still closes the window.
+    if (SettingForm->chkTurnoff->isChecked() && form.PowerOffComputer()) {
         CloseMainWindow(form);
         return;
     }
@@ -239,6 +240,7 @@ void TMainForm::tbtnStartClick()
         // stay locked in its running look.
         QString error;
         try {
+            const TKeepAwake awake(ltvTask->topLevelItemCount());
             ConvertAll(arguments);
         } catch (const EFileError &e) {
             error = e.message();
@@ -554,10 +556,4 @@ void TMainForm::timerTimeTimer()
     labElapsed->setText(SecondsToTimeText(ElapsedSeconds));
     RemainingSeconds = RemainingSecondsAt(ElapsedSeconds, pgbTotal->value(), RemainingSeconds);
     labRemaining->setText(SecondsToTimeText(RemainingSeconds));
-}
-
-void TMainForm::PowerOffComputer()
-{
-    // Not forced; a refusal changes nothing here: the window closes anyway.
-    Platform::Instance().PowerOff();
 }

@@ -93,13 +93,27 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (watched == m_list && event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
+            const auto *keyEvent = static_cast<QKeyEvent *>(event);
+            const int key = keyEvent->key();
             if (key == Qt::Key_Delete) {
                 m_form->tbtnRemoveClick();
                 return true;
             }
             if (key == Qt::Key_Backspace) {
-                m_form->tbtnClearClick();
+                // One key away from Delete: a list of several rows is not
+                // emptied without asking.
+                const int rows = m_list->topLevelItemCount();
+                if (rows <= 1
+                    || Platform::Instance().MessageBox(
+                           m_form, QStringLiteral("Remove all %1 files from the task list?").arg(rows),
+                           QStringLiteral("Clear"), Platform::Icon::Question,
+                           Platform::Buttons::YesNo) == Platform::Yes)
+                    m_form->tbtnClearClick();
+                return true;
+            }
+            if ((key == Qt::Key_Return || key == Qt::Key_Enter)
+                && (keyEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+                m_form->ltvTaskDblClick(); // plays the selected row in the preview
                 return true;
             }
         } else if (watched == m_viewport) {
@@ -141,6 +155,15 @@ QVector<bool> SelectedFlags(const QTreeWidget *list)
         for (int r = qMax(0, range.top()); r <= range.bottom() && r < flags.size(); ++r)
             flags[r] = true;
     }
+    return flags;
+}
+
+// Which rows a run has converted (status, sub-item 2, "Complete"), one flag per row.
+QVector<bool> CompletedFlags(const QTreeWidget *list)
+{
+    QVector<bool> flags(list->topLevelItemCount(), false);
+    for (int i = 0; i < flags.size(); ++i)
+        flags[i] = list->topLevelItem(i)->text(1 + 2) == QLatin1String("Complete");
     return flags;
 }
 
@@ -193,6 +216,10 @@ void RowsChanged(QTreeWidget *list, int first, int last)
 void TMainForm::SetupTaskList()
 {
     TaskHelper = new TTaskListHelper(this, ltvTask);
+    // Added after the menu's other items, as its last.
+    mniRemoveCompleted = ppmTask->addAction("Remove Completed Items");
+    mniRemoveCompleted->setObjectName("mniRemoveCompleted");
+    connect(mniRemoveCompleted, &QAction::triggered, this, &TMainForm::mniRemoveCompletedClick);
 
     connect(ltvTask, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         ppmTaskPopup();
@@ -369,7 +396,18 @@ void TMainForm::ProbeMedia(const QString &path)
 
 void TMainForm::tbtnRemoveClick()
 {
-    const QVector<bool> flags = SelectedFlags(ltvTask);
+    RemoveRows(SelectedFlags(ltvTask));
+}
+
+void TMainForm::mniRemoveCompletedClick()
+{
+    if (RunState != 0)
+        return;
+    RemoveRows(CompletedFlags(ltvTask));
+}
+
+void TMainForm::RemoveRows(const QVector<bool> &flags)
+{
     const int removed = int(flags.count(true));
     TaskHelper->BulkSelection = true;
     if (removed > 0)
@@ -474,6 +512,7 @@ void TMainForm::ltvTaskClick()
 
 void TMainForm::ppmTaskPopup()
 {
+    mniRemoveCompleted->setEnabled(RunState == 0 && CompletedFlags(ltvTask).contains(true));
     const bool selected = SelectedIndex() >= 0;
     mniOpen->setEnabled(selected);
     mniRemove->setEnabled(selected);

@@ -1,6 +1,7 @@
 #pragma once
 // Test double for the platform seam: records every call and answers from
-// queues the test fills. Installed for its lifetime.
+// queues the test fills. Installed for its lifetime. It never powers off and
+// never takes a real lock.
 
 #include "common/Platform.h"
 
@@ -69,10 +70,23 @@ public:
         opened.append(path);
         return true;
     }
-    bool PowerOff() override
+    bool PowerOff(QString &reason) override
     {
         ++powerOffs;
+        if (!powerOffResult)
+            reason = powerOffRefusal;
         return powerOffResult;
+    }
+    bool BeginSleepInhibit(const QString &why) override
+    {
+        inhibitReasons.append(why);
+        inhibitHeld = inhibitResult;
+        return inhibitResult;
+    }
+    void EndSleepInhibit() override
+    {
+        ++inhibitEnds;
+        inhibitHeld = false;
     }
 
     QList<Message> messages;
@@ -89,4 +103,9 @@ public:
     QStringList opened;
     int powerOffs = 0;
     bool powerOffResult = true;
+    QString powerOffRefusal = QStringLiteral("Interactive authentication required.");
+    QStringList inhibitReasons;          // one per lock asked for
+    int inhibitEnds = 0;
+    bool inhibitHeld = false;
+    bool inhibitResult = true;           // false: as without logind
 };

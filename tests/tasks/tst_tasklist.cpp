@@ -520,11 +520,22 @@ private slots:
         SelectRows(form, {0});
         QTest::keyClick(form->ltvTask, Qt::Key_X);
         QCOMPARE(form->ltvTask->topLevelItemCount(), 3);
-        // Backspace clears without asking.
+        // Backspace asks before clearing several rows: No keeps them, Yes clears.
+        prog.platform.answers.enqueue(Platform::No);
+        QTest::keyClick(form->ltvTask, Qt::Key_Backspace);
+        QCOMPARE(form->ltvTask->topLevelItemCount(), 3);
+        QCOMPARE(prog.platform.messages.size(), 1);
+        QCOMPARE(prog.platform.messages[0].text, QString("Remove all 3 files from the task list?"));
+        QCOMPARE(prog.platform.messages[0].buttons, Platform::Buttons::YesNo);
         QTest::keyClick(form->ltvTask, Qt::Key_Backspace);
         QCOMPARE(form->ltvTask->topLevelItemCount(), 0);
-        QVERIFY(prog.platform.messages.isEmpty());
+        QCOMPARE(prog.platform.messages.size(), 2);
         QCOMPARE(ListButtonsState(form), 0);
+        // A single row goes without a question.
+        form->AddFile("/videos/single.avi");
+        QTest::keyClick(form->ltvTask, Qt::Key_Backspace);
+        QCOMPARE(form->ltvTask->topLevelItemCount(), 0);
+        QCOMPARE(prog.platform.messages.size(), 2);
     }
 
     void popupEnabling()
