@@ -4,6 +4,7 @@
 // app/MainForm.cpp (shell and layout), tasks/, profiles/, prefs/,
 // conversion/ and preview/ each hold the window's part that belongs to them.
 
+#include "common/UserFolders.h"
 #include "tasks/ItemData.h"
 
 #include <QMainWindow>
@@ -43,8 +44,9 @@ public:
 
     // ---- program-wide values (start-up) ----
     QString ProgramDir;    // folder of the program, with a trailing "/"
+    TFileLocations Files;  // where preferences and profiles live (decided here once)
     QString EncoderPath;   // ProgramDir + "vxenc.dll"
-    QString VersionText;   // [Main] Version, "1.8" by default
+    QString VersionText;   // [Main] Version; by default the build's version
     QString HelpFile;      // ProgramDir + "VelvoHelp.html"
     QStringList InputExtensions;
     QStringList OutputTypeExtensions;
@@ -117,6 +119,13 @@ public:
     void ltvTaskClick();
     void ppmTaskPopup();
     void TakeCommandLine(const QStringList &params);
+    // The command-line rule for each entry: a file of a listed type is
+    // added, a folder is scanned, anything else is skipped.
+    void AddCommandLineEntries(const QStringList &entries);
+    // The command line of a later start (app/HandOver.cpp): its entries
+    // taken relative to folder, refused while a batch runs; the window is
+    // raised either way.
+    void TakeHandedArguments(const QString &folder, const QStringList &arguments);
     void DropFiles(const QStringList &names);
     int SelectedIndex() const; // first selected row in list order, -1 when none
     // Index of the row captions (duplicate test) and the list's mouse and key

@@ -170,6 +170,8 @@ TNewInifile::TNewInifile(const QString &fileName)
     if (file.error() != QFileDevice::NoError)
         throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
     m_lines = SplitLines(text);
+    m_readText = text;
+    m_wasRead = true;
 }
 
 TNewInifile::TNewInifile(const QString &fileName, const QByteArray &text)
@@ -319,11 +321,18 @@ void TNewInifile::SaveAndFree()
 {
     if (m_freed)
         return;
+    const QByteArray text = WholeText();
+    // A file that would read back byte for byte the same is left alone, so
+    // profiles shipped in a folder the user cannot write can still be used.
+    if (m_wasRead && text == m_readText) {
+        m_lines.clear();
+        m_freed = true;
+        return;
+    }
     // Written beside the old file and renamed over it: a failed or interrupted
     // save leaves the old text whole. Unbuffered, so a short write on a full
     // disk is seen here rather than lost in a buffer flush.
     QSaveFile file(m_fileName);
-    const QByteArray text = WholeText();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(text) != text.size() || !file.commit()) {
         const QString reason = file.errorString();
         file.cancelWriting();

@@ -36,7 +36,8 @@ public:
     void WriteBool(const QString &section, const QString &key, bool value);
 
     // Writes the whole text back (atomically: a temporary file renamed over
-    // the old one) and releases the lines. Throws EFileError when the file
+    // the old one) and releases the lines. A file read from disk whose text
+    // would not change is not written at all. Throws EFileError when the file
     // cannot be written; the file on disk then stays as it was and the lines
     // are kept, so a later call may try again. After a successful save
     // further calls do nothing.
@@ -60,6 +61,8 @@ private:
     QString m_fileName;
     QList<QByteArray> m_lines;
     bool m_freed = false; // saved by SaveAndFree; later saves do nothing
+    QByteArray m_readText; // the file as read, when it existed
+    bool m_wasRead = false;
 };
 
 // Integer text as the INI and time parsers accept it: leading blanks, an

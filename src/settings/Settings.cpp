@@ -3,6 +3,7 @@
 #include "app/MainForm.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
+#include "common/UserFolders.h"
 #include "ini/NewInifiles.h"
 #include "profiles/GroupHeader.h"
 #include "profiles/ProfileEditors.h"
@@ -12,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
@@ -38,9 +40,10 @@ template <typename T> T *Named(T *widget, const char *name, const QString &acces
     return widget;
 }
 
-QString ProgramFolder()
+TFileLocations Locations()
 {
-    return MainForm ? MainForm->ProgramDir : TMainForm::WithTrailingSeparator(ApplicationFolder());
+    return MainForm ? MainForm->Files
+                    : DecideFileLocations(TMainForm::WithTrailingSeparator(ApplicationFolder()));
 }
 
 } // namespace
@@ -275,7 +278,7 @@ void TSettingForm::btnOKClick()
     try {
         SaveGeneralPreferences();
         const QString path = MainForm->ProfilePath(cmbProfile->currentText());
-        if (QFileInfo(path).isFile() && !SaveEditorsToProfile(path))
+        if (QFileInfo(path).isFile() && !SaveEditorsToCopy(path, ProfileSaveTarget(Locations(), path)))
             return;
         if (MainForm->cmbProfile->currentText() == cmbProfile->currentText())
             MainForm->cmbProfileChange();
@@ -299,9 +302,10 @@ void TSettingForm::btnDefaultClick()
                                         Platform::Buttons::YesNo) != Platform::Yes)
         return;
     try {
-        TNewInifile ini(PreferencesFile(ProgramFolder()));
+        const TFileLocations files = Locations();
+        TNewInifile ini(files.PreferencesFile);
         ApplyGeneralPreferences(
-            ReadGeneralPreferences(ini, "Default", DefaultSectionDefaults(ProgramFolder())));
+            ReadGeneralPreferences(ini, "Default", DefaultSectionDefaults(files.DefaultOutputFolder)));
         ini.SaveAndFree();
     } catch (const EFileError &e) {
         ReportError(e.message());
@@ -351,23 +355,23 @@ void TSettingForm::ApplyGeneralPreferences(const TGeneralPreferences &prefs)
 
 void TSettingForm::LoadGeneralPreferences()
 {
-    const QString folder = ProgramFolder();
+    const TFileLocations files = Locations();
     bool applied = false;
     try {
-        TNewInifile ini(PreferencesFile(folder));
-        ApplyGeneralPreferences(ReadGeneralPreferences(ini, "Main", MainDefaults(folder)));
+        TNewInifile ini(files.PreferencesFile);
+        ApplyGeneralPreferences(ReadGeneralPreferences(ini, "Main", MainDefaults(files.DefaultOutputFolder)));
         applied = true;
         ini.SaveAndFree();
     } catch (const EFileError &e) {
         if (!applied)
-            ApplyGeneralPreferences(MainDefaults(folder));
+            ApplyGeneralPreferences(MainDefaults(files.DefaultOutputFolder));
         ReportError(e.message());
     }
 }
 
 void TSettingForm::SaveGeneralPreferences()
 {
-    TNewInifile ini(PreferencesFile(ProgramFolder()));
+    TNewInifile ini(Locations().PreferencesFile);
     WriteGeneralPreferences(ini, CurrentGeneralPreferences());
     ini.SaveAndFree();
 }
@@ -447,7 +451,9 @@ bool TSettingForm::SaveEditorsToProfile(const QString &path)
 
 void TSettingForm::SaveProfileAs()
 {
-    const QString target = Platform::Instance().SaveFile(this, "Profiles (*.vpf)|*.vpf", ".vpf");
+    const QString saveFolder = Locations().ProfileSaveFolder;
+    QDir().mkpath(saveFolder);
+    const QString target = Platform::Instance().SaveFile(this, "Profiles (*.vpf)|*.vpf", ".vpf", saveFolder);
     if (target.isEmpty())
         return;
     const QString source = MainForm->ProfilePath(cmbProfile->currentText());
@@ -455,28 +461,31 @@ void TSettingForm::SaveProfileAs()
         return;
     CommitOpenEditors();
     try {
-        // Copying a file onto itself would destroy it; the edits go straight in.
-        if (SameFile(source, target)) {
-            SaveEditorsToProfile(source);
-            return;
-        }
-        // Checked before anything is copied, so a refused value leaves no
-        // unedited copy behind.
-        {
-            TNewInifile probe(source);
-            if (!ApplyEditors(probe, source))
-                return;
-        }
-        QString error;
-        if (!CopyProfileFile(source, target, error)) {
-            ReportError(QStringLiteral("Cannot copy the profile to \"%1\". %2\nThe profile was not saved.")
-                            .arg(target, error));
-            return;
-        }
-        SaveEditorsToProfile(target);
+        SaveEditorsToCopy(source, target);
     } catch (const EFileError &e) {
         ReportError(e.message());
     }
+}
+
+bool TSettingForm::SaveEditorsToCopy(const QString &source, const QString &target)
+{
+    // Copying a file onto itself would destroy it; the edits go straight in.
+    if (source == target || SameFile(source, target))
+        return SaveEditorsToProfile(source);
+    // Checked before anything is copied, so a refused value leaves no
+    // unedited copy behind.
+    {
+        TNewInifile probe(source);
+        if (!ApplyEditors(probe, source))
+            return false;
+    }
+    QString error;
+    if (!CopyProfileFile(source, target, error)) {
+        ReportError(QStringLiteral("Cannot copy the profile to \"%1\". %2\nThe profile was not saved.")
+                        .arg(target, error));
+        return false;
+    }
+    return SaveEditorsToProfile(target);
 }
 
 void TSettingForm::ToggleGroup(QPushButton *button, TValueListEditor *editor)

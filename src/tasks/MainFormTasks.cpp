@@ -488,6 +488,11 @@ void TMainForm::TakeCommandLine(const QStringList &params)
         entries = ReadListFile(params.first()); // the other parameters are not used
     else
         entries = params;
+    AddCommandLineEntries(entries);
+}
+
+void TMainForm::AddCommandLineEntries(const QStringList &entries)
+{
     for (const QString &entry : entries) {
         if (entry.isEmpty())
             continue;

@@ -32,14 +32,20 @@ public:
             return answers.dequeue();
         return buttons == Buttons::YesNo ? Yes : Ok;
     }
+    void ShowNotice(QWidget *, const QString &text, const QString &caption, Icon icon) override
+    {
+        notices.append({text, caption, icon, Buttons::Ok});
+    }
     QStringList OpenFiles(QWidget *, const QString &filter) override
     {
         openFilters.append(filter);
         return openResults.isEmpty() ? QStringList() : openResults.dequeue();
     }
-    QString SaveFile(QWidget *, const QString &filter, const QString &defaultExt) override
+    QString SaveFile(QWidget *, const QString &filter, const QString &defaultExt,
+                     const QString &folder) override
     {
         saveFilters.append(filter + "#" + defaultExt);
+        saveFolders.append(folder);
         return saveResults.isEmpty() ? QString() : saveResults.dequeue();
     }
     bool SelectFolder(QWidget *, const QString &caption, QString &folder) override
@@ -67,9 +73,11 @@ public:
     QList<Message> messages;
     QQueue<int> answers;                 // MessageBox results, Ok/Yes by default
     std::function<void(const Message &)> onMessage;
+    QList<Message> notices;              // message boxes that were not waited for
     QStringList openFilters;
     QQueue<QStringList> openResults;
     QStringList saveFilters;
+    QStringList saveFolders;             // the folder each save dialog opened in
     QQueue<QString> saveResults;
     QStringList folderCaptions;
     QQueue<QString> folderResults;       // "" means cancelled
