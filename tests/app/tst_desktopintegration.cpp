@@ -8,7 +8,6 @@
 #include "TestProgram.h"
 #include "app/MainForm.h"
 
-#include <QDirIterator>
 #include <QImage>
 #include <QMimeDatabase>
 #include <QProcess>
@@ -63,17 +62,6 @@ Run RunTool(const QString &program, const QStringList &arguments, int timeoutMs 
 bool HasTool(const QString &name)
 {
     return !QStandardPaths::findExecutable(name).isEmpty();
-}
-
-QMap<QString, QByteArray> Snapshot(const QString &folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(path.mid(folder.size()), ReadBytes(path));
-    }
-    return files;
 }
 
 } // namespace
@@ -196,7 +184,7 @@ void TestDesktopIntegration::debianPackage()
     QVERIFY(QDir().mkpath(home + "/runtime"));
     for (const QString &folder : {home, home + "/runtime"})
         QCOMPARE(::chown(QFile::encodeName(folder).constData(), nobody, nobody), 0);
-    const QMap<QString, QByteArray> before = Snapshot(lib);
+    const QMap<QString, QByteArray> before = FolderSnapshot(lib);
     const Run velvo = RunTool("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "env", "-i",
                                           "HOME=" + home, "XDG_RUNTIME_DIR=" + home + "/runtime",
                                           "QT_QPA_PLATFORM=offscreen", "VELVO_REPORT_STARTUP=1",
@@ -211,7 +199,7 @@ void TestDesktopIntegration::debianPackage()
                         "Syn Mode=0\r\nOutput Path=" + home.toUtf8() + "/Videos/\r\nProfile=0\r\n");
     QVERIFY(QFileInfo(home + "/.local/share/velvo/Profiles").isDir());
     QVERIFY(QFileInfo(home + "/Videos").isDir());
-    QCOMPARE(Snapshot(lib), before);
+    QCOMPARE(FolderSnapshot(lib), before);
 }
 
 QTEST_MAIN(TestDesktopIntegration)

@@ -15,29 +15,11 @@
 #include "settings/Settings.h"
 
 #include <QComboBox>
-#include <QDirIterator>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-
-namespace {
-
-// Every file below folder with its bytes: a folder that must stay untouched
-// is compared before and after.
-QMap<QString, QByteArray> Snapshot(const QString &folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(path.mid(folder.size()), ReadBytes(path));
-    }
-    return files;
-}
-
-} // namespace
 
 class TestUserFolders : public QObject {
     Q_OBJECT
@@ -189,7 +171,7 @@ void TestUserFolders::installedSession()
     prog.addProfile("Sample.vpf", SampleProfile);
     prog.writePreferences("[Main]\r\nProfile=1\r\n[Default]\r\nSyn Mode=2\r\n");
     SetProgramFolderWritableForTests(0);
-    const QMap<QString, QByteArray> before = Snapshot(prog.dir());
+    const QMap<QString, QByteArray> before = FolderSnapshot(prog.dir());
     const QString userPrefs = m_config + "/velvo/Preferences.ini";
     const QString userProfiles = m_data + "/velvo/Profiles/";
 
@@ -237,7 +219,7 @@ void TestUserFolders::installedSession()
                  (m_home.path() + "/My Clips/").toUtf8() +
                  "\r\nProfile=1\r\n[Default]\r\nSyn Mode=2\r\n");
     // The program folder is exactly as it was.
-    QCOMPARE(Snapshot(prog.dir()), before);
+    QCOMPARE(FolderSnapshot(prog.dir()), before);
 
     // The next start lists the user's new profile among the shipped ones.
     form = prog.start();
