@@ -2,6 +2,7 @@
 // or velvo named again on a command line, while this window is open.
 #include "app/MainForm.h"
 
+#include "app/Application.h"
 #include "common/Platform.h"
 #include "ini/NewInifiles.h"
 #include "tasks/TaskSources.h"
@@ -58,7 +59,13 @@ void TMainForm::TakeHandedArguments(const QString &folder, const QStringList &ar
                                         Platform::Icon::Information);
         return;
     }
-    AddCommandLineEntries(entries);
+    try {
+        AddCommandLineEntries(entries);
+    } catch (const std::exception &e) {
+        // Called from the event loop: the error is shown here, and the rows
+        // added so far stay.
+        ShowErrorMessage(QString::fromUtf8(e.what()));
+    }
     if (ltvTask->topLevelItemCount() > 0)
         SetListButtonsEnabled(true);
 }

@@ -451,9 +451,11 @@ bool TSettingForm::SaveEditorsToProfile(const QString &path)
 
 void TSettingForm::SaveProfileAs()
 {
-    const QString saveFolder = Locations().ProfileSaveFolder;
-    QDir().mkpath(saveFolder);
-    const QString target = Platform::Instance().SaveFile(this, "Profiles (*.vpf)|*.vpf", ".vpf", saveFolder);
+    const TFileLocations files = Locations();
+    if (files.PerUser)
+        QDir().mkpath(files.ProfileSaveFolder); // the user may have removed it since the start
+    const QString target =
+        Platform::Instance().SaveFile(this, "Profiles (*.vpf)|*.vpf", ".vpf", files.ProfileSaveFolder);
     if (target.isEmpty())
         return;
     const QString source = MainForm->ProfilePath(cmbProfile->currentText());
