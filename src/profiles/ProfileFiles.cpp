@@ -1,6 +1,7 @@
 #include "profiles/ProfileFiles.h"
 
 #include "ini/NewInifiles.h"
+#include "tasks/ItemData.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,12 +16,6 @@ bool CatalogueOrder(const QString &a, const QString &b)
 {
     const int folded = QString::compare(a, b, Qt::CaseInsensitive);
     return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
-}
-
-QString WithoutLastExtension(const QString &name)
-{
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? name : name.left(dot);
 }
 
 } // namespace
@@ -55,12 +50,12 @@ QStringList CatalogueFiles(const QStringList &folders)
     for (const QString &folder : folders) {
         QStringList fromHere;
         for (const QString &file : ListFilesWithExtension(folder, QStringLiteral(".vpf"))) {
-            const QString name = WithoutLastExtension(file).toCaseFolded();
+            const QString name = RemoveExtension(file).toCaseFolded();
             if (!taken.contains(name))
                 fromHere.append(file);
         }
         for (const QString &file : fromHere)
-            taken.insert(WithoutLastExtension(file).toCaseFolded());
+            taken.insert(RemoveExtension(file).toCaseFolded());
         files += fromHere;
     }
     std::sort(files.begin(), files.end(), CatalogueOrder);
