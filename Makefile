@@ -1,9 +1,9 @@
-# Velvo: make run | make test | make bench | make test-asan | make fuzz | make screenshots
+# Velvo: make run | make test | make package | make bench | make test-asan | make fuzz | make screenshots
 BUILD ?= build
 JOBS ?= 2
 SHELL := /bin/bash
 
-.PHONY: deps configure build run test bench test-asan fuzz screenshots clean
+.PHONY: deps configure build run test package bench test-asan fuzz screenshots clean
 
 deps:
 	@scripts/install-deps
@@ -22,6 +22,11 @@ run: configure
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The Debian package $(BUILD)/velvo_<version>_<arch>.deb, checked by lintian.
+package: build
+	@cd $(BUILD) && rm -f velvo_*.deb && cpack -G DEB
+	@lintian --allow-root --fail-on error $(BUILD)/velvo_*.deb
 
 # Every bench_* program in turn, then one table of all their results.
 bench: build

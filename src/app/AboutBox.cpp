@@ -15,7 +15,7 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent)
     icon->setPixmap(QIcon(":/icons/velvo.svg").pixmap(48, 48));
     icon->setAlignment(Qt::AlignCenter);
     layout->addWidget(icon);
-    const QString version = MainForm ? MainForm->VersionText : QString("1.8");
+    const QString version = MainForm ? MainForm->VersionText : QStringLiteral(VELVO_VERSION);
     auto *text = new QLabel(this);
     text->setObjectName("labAbout");
     text->setTextFormat(Qt::RichText);

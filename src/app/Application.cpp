@@ -2,6 +2,7 @@
 
 #include "app/Forms.h"
 #include "app/MainForm.h"
+#include "app/SingleInstance.h"
 #include "app/StartupReport.h"
 #include "common/Platform.h"
 #include "ini/NewInifiles.h"
@@ -26,6 +27,8 @@ void OnTerminationSignal(int)
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName("Velvo");
+    setApplicationVersion(VELVO_VERSION);
+    setDesktopFileName(VELVO_APP_ID);
 }
 
 bool TApplication::notify(QObject *receiver, QEvent *event)
@@ -88,6 +91,10 @@ int RunVelvo(int argc, char **argv)
     InstallTerminationHandlers();
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
+    // A second start gives its files to the window already open, and ends.
+    TInstanceServer instance;
+    if (instance.HandOverOrListen(arguments))
+        return 0;
     TMainForm *main = nullptr;
     try {
         main = CreateForms(arguments);
@@ -97,7 +104,11 @@ int RunVelvo(int argc, char **argv)
     }
     InstallStartupReport(main);
     main->show();
+    instance.SetReceiver([main](const QString &folder, const QStringList &handed) {
+        main->TakeHandedArguments(folder, handed);
+    });
     const int result = app.exec();
+    instance.SetReceiver(nullptr);
     DestroyForms();
     return result;
 }

@@ -424,14 +424,18 @@ void TMainForm::FormCreate(const QStringList &arguments)
 
     // 1-2: the program folder, the first output folder and the encoder.
     ProgramDir = WithTrailingSeparator(ApplicationFolder());
-    edtOutputdir->setText(ProgramDir);
+    Files = DecideFileLocations(ProgramDir);
+    edtOutputdir->setText(Files.DefaultOutputFolder);
     EncoderPath = ProgramDir + "vxenc.dll";
+    QString userFilesError;
+    if (!PrepareUserFiles(Files, userFilesError))
+        ShowErrorMessage(userFilesError);
 
     // 4: the version text (only read: the file is not written here).
-    VersionText = "1.8";
+    VersionText = VELVO_VERSION;
     try {
-        TNewInifile ini(ProgramDir + "Preferences.ini");
-        VersionText = ini.ReadString("Main", "Version", "1.8");
+        TNewInifile ini(Files.PreferencesFile);
+        VersionText = ini.ReadString("Main", "Version", VELVO_VERSION);
         ini.SaveAndFree();
     } catch (const EFileError &e) {
         // A folder that cannot be written is reported; the window still opens.

@@ -5,6 +5,7 @@
 // conversion/ and preview/ each hold the window's part that belongs to them.
 
 #include "app/ElidedLabel.h"
+#include "common/UserFolders.h"
 #include "tasks/ItemData.h"
 
 #include <QMainWindow>
@@ -50,8 +51,9 @@ public:
 
     // ---- program-wide values (start-up) ----
     QString ProgramDir;    // folder of the program, with a trailing "/"
+    TFileLocations Files;  // where preferences and profiles live (decided here once)
     QString EncoderPath;   // ProgramDir + "vxenc.dll"
-    QString VersionText;   // [Main] Version, "1.8" by default
+    QString VersionText;   // [Main] Version; by default the build's version
     QString HelpFile;      // ProgramDir + "VelvoHelp.html"
     QStringList InputExtensions;
     QStringList OutputTypeExtensions;
@@ -139,6 +141,13 @@ public:
     // Removes the flagged rows (one flag per row), as Remove does the selected ones.
     void RemoveRows(const QVector<bool> &flags);
     void TakeCommandLine(const QStringList &params);
+    // The command-line rule for each entry: a file of a listed type is
+    // added, a folder is scanned, anything else is skipped.
+    void AddCommandLineEntries(const QStringList &entries);
+    // The command line of a later start (app/HandOver.cpp): its entries
+    // taken relative to folder, refused while a batch runs; the window is
+    // raised either way.
+    void TakeHandedArguments(const QString &folder, const QStringList &arguments);
     void DropFiles(const QStringList &names);
     // Shows the notice of files left out for their type ("" hides it).
     void ShowSkippedFiles(const QString &notice);
@@ -171,8 +180,6 @@ public:
 
     // ---- profiles (profiles/) ----
     QString ProfilePath(const QString &name) const;
-    // The folder of the profile catalogue, with a trailing "/".
-    QString ProfilesFolder() const;
     void FillProfileCatalogue();
     void cmbProfileChange();
     // False (editors unchanged, message shown) for a malformed profile.

@@ -15,18 +15,23 @@ namespace {
 
 class DesktopPlatform : public Platform {
 public:
+    static QMessageBox::Icon BoxIcon(Icon icon)
+    {
+        switch (icon) {
+        case Icon::Information: return QMessageBox::Information;
+        case Icon::Question: return QMessageBox::Question;
+        case Icon::Warning: return QMessageBox::Warning;
+        case Icon::Error: return QMessageBox::Critical;
+        }
+        return QMessageBox::Information;
+    }
+
     int MessageBox(QWidget *owner, const QString &text, const QString &caption, Icon icon,
                    Buttons buttons) override
     {
         if (SessionEnding())
             return buttons == Buttons::YesNo ? No : Ok;
-        QMessageBox::Icon qicon = QMessageBox::Information;
-        switch (icon) {
-        case Icon::Information: qicon = QMessageBox::Information; break;
-        case Icon::Question: qicon = QMessageBox::Question; break;
-        case Icon::Warning: qicon = QMessageBox::Warning; break;
-        case Icon::Error: qicon = QMessageBox::Critical; break;
-        }
+        const QMessageBox::Icon qicon = BoxIcon(icon);
         QMessageBox box(qicon, caption, text,
                         buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                         owner);
@@ -36,6 +41,14 @@ public:
         if (result == QMessageBox::No)
             return No;
         return Ok;
+    }
+
+    void ShowNotice(QWidget *owner, const QString &text, const QString &caption, Icon icon) override
+    {
+        auto *box = new QMessageBox(BoxIcon(icon), caption, text, QMessageBox::Ok, owner);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
     }
 
     QStringList OpenFiles(QWidget *owner, const QString &filter) override

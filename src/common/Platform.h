@@ -19,12 +19,15 @@ public:
 
     virtual int MessageBox(QWidget *owner, const QString &text, const QString &caption, Icon icon,
                            Buttons buttons = Buttons::Ok) = 0;
+    // A message box that does not wait to be closed: what called it (a
+    // running batch) goes on meanwhile.
+    virtual void ShowNotice(QWidget *owner, const QString &text, const QString &caption, Icon icon) = 0;
     // filter is a list of "label|pattern|label|pattern..." pairs; returns the
     // chosen files (empty when cancelled).
     virtual QStringList OpenFiles(QWidget *owner, const QString &filter) = 0;
     // Returns the chosen file name, empty when cancelled. defaultExt is
-    // appended when the name given has no extension; the dialog opens in
-    // folder.
+    // appended when the name given has no extension. The dialog opens in
+    // folder (the working folder when it is empty).
     virtual QString SaveFile(QWidget *owner, const QString &filter, const QString &defaultExt,
                              const QString &folder) = 0;
     // folder is in/out; true when the user chose a folder.

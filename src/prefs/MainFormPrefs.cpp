@@ -14,11 +14,11 @@
 
 void TMainForm::LoadMainPreferences()
 {
-    QString outputPath = ProgramDir;
+    QString outputPath = Files.DefaultOutputFolder;
     int profileIndex = 0;
     try {
-        TNewInifile ini(PreferencesFile(ProgramDir));
-        outputPath = ini.ReadString("Main", "Output Path", ProgramDir);
+        TNewInifile ini(Files.PreferencesFile);
+        outputPath = ini.ReadString("Main", "Output Path", Files.DefaultOutputFolder);
         if (cmbProfile->count() > 0)
             profileIndex = ini.ReadInteger("Main", "Profile", 0);
         ini.SaveAndFree();
@@ -47,10 +47,10 @@ void TMainForm::LoadMainPreferences()
 void TMainForm::SavePreferences()
 {
     TGeneralPreferences prefs =
-        SettingForm ? SettingForm->CurrentGeneralPreferences() : MainDefaults(ProgramDir);
+        SettingForm ? SettingForm->CurrentGeneralPreferences() : MainDefaults(Files.DefaultOutputFolder);
     prefs.OutputPath = edtOutputdir->text();
     try {
-        TNewInifile ini(PreferencesFile(ProgramDir));
+        TNewInifile ini(Files.PreferencesFile);
         WriteMainPreferences(ini, cmbProfile->currentIndex(), prefs);
         ini.SaveAndFree();
     } catch (const EFileError &e) {

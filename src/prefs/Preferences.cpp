@@ -11,18 +11,18 @@ QString PreferencesFile(const QString &programDir)
     return programDir + QStringLiteral("Preferences.ini");
 }
 
-TGeneralPreferences MainDefaults(const QString &programDir)
+TGeneralPreferences MainDefaults(const QString &outputFolder)
 {
     TGeneralPreferences prefs;
-    prefs.OutputPath = programDir;
+    prefs.OutputPath = outputFolder;
     prefs.AutoOpenDir = true;
     return prefs;
 }
 
-TGeneralPreferences DefaultSectionDefaults(const QString &programDir)
+TGeneralPreferences DefaultSectionDefaults(const QString &outputFolder)
 {
     TGeneralPreferences prefs;
-    prefs.OutputPath = programDir;
+    prefs.OutputPath = outputFolder;
     prefs.AutoOpenDir = false;
     return prefs;
 }

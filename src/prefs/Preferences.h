@@ -18,10 +18,12 @@ struct TGeneralPreferences {
 // ProgramDir + "Preferences.ini".
 QString PreferencesFile(const QString &programDir);
 
-// The built-in values: [Main] opens the output folder after a batch by
-// default, [Default] ("Load Default") does not.
-TGeneralPreferences MainDefaults(const QString &programDir);
-TGeneralPreferences DefaultSectionDefaults(const QString &programDir);
+// The built-in values, with outputFolder as "Output Path" (the program
+// folder, or the user's videos folder when the files are per user): [Main]
+// opens the output folder after a batch by default, [Default] ("Load
+// Default") does not.
+TGeneralPreferences MainDefaults(const QString &outputFolder);
+TGeneralPreferences DefaultSectionDefaults(const QString &outputFolder);
 
 // Reads "Output Path", "Syn Mode", "Auto Open Dir", "Auto Exit",
 // "Auto Turn Off" and "Overwrite" from section, each falling back to defaults.

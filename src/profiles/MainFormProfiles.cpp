@@ -30,12 +30,7 @@ QString TMainForm::ProfilePath(const QString &name) const
 {
     // Profiles copied from elsewhere may be spelled Fast.VPF; the lookup
     // ignores case as the catalogue does.
-    return FindProfileFile(ProfilesFolder(), name);
-}
-
-QString TMainForm::ProfilesFolder() const
-{
-    return ProgramDir + QStringLiteral("Profiles/");
+    return FindProfileInFolders(Files.ProfileFolders, name);
 }
 
 void TMainForm::FillProfileCatalogue()
@@ -43,8 +38,7 @@ void TMainForm::FillProfileCatalogue()
     // Filling must not load anything: the first load happens when the window
     // is first shown and the remembered position is restored.
     const QSignalBlocker block(cmbProfile);
-    const QStringList files =
-        ListFilesWithExtension(ProfilesFolder(), QStringLiteral(".vpf"));
+    const QStringList files = CatalogueFiles(Files.ProfileFolders);
     for (const QString &file : files)
         cmbProfile->addItem(RemoveExtension(file));
     cmbProfile->setCurrentIndex(-1);

@@ -1,12 +1,24 @@
 #include "profiles/ProfileFiles.h"
 
 #include "ini/NewInifiles.h"
+#include "tasks/ItemData.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
+
+namespace {
+
+// Ignoring case first; the exact spelling breaks ties.
+bool CatalogueOrder(const QString &a, const QString &b)
+{
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
+}
+
+} // namespace
 
 QStringList ListFilesWithExtension(const QString &folder, const QString &extension)
 {
@@ -29,11 +41,37 @@ QStringList ListFilesWithExtension(const QString &folder, const QString &extensi
         if (ext == wanted)
             names.append(name);
     }
-    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        const int folded = QString::compare(a, b, Qt::CaseInsensitive);
-        return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
-    });
+    std::sort(names.begin(), names.end(), CatalogueOrder);
     return names;
+}
+
+QStringList CatalogueFiles(const QStringList &folders)
+{
+    QStringList files;
+    QSet<QString> taken; // profile names, folded
+    for (const QString &folder : folders) {
+        QStringList fromHere;
+        for (const QString &file : ListFilesWithExtension(folder, QStringLiteral(".vpf"))) {
+            const QString name = RemoveExtension(file).toCaseFolded();
+            if (!taken.contains(name))
+                fromHere.append(file);
+        }
+        for (const QString &file : fromHere)
+            taken.insert(RemoveExtension(file).toCaseFolded());
+        files += fromHere;
+    }
+    std::sort(files.begin(), files.end(), CatalogueOrder);
+    return files;
+}
+
+QString FindProfileInFolders(const QStringList &folders, const QString &name)
+{
+    for (const QString &folder : folders) {
+        const QString path = FindProfileFile(folder, name);
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return folders.isEmpty() ? QString() : folders.first() + name + QStringLiteral(".vpf");
 }
 
 QStringList SplitCommaList(const QString &text)

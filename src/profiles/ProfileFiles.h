@@ -31,6 +31,17 @@ QStringList SplitCommaList(const QString &text);
 // case (a profile saved as Fast.VPF); otherwise folder + name + ".vpf".
 QString FindProfileFile(const QString &folder, const QString &name);
 
+// The catalogue over several profile folders searched in order (a user's
+// own folder before the program's): the .vpf file names of all of them as one
+// list sorted as above, where a profile of an earlier folder hides one of the
+// same name, ignoring case, in a later folder. With one folder this is
+// ListFilesWithExtension(folder, ".vpf").
+QStringList CatalogueFiles(const QStringList &folders);
+
+// The file of the profile named name: FindProfileFile in the first folder
+// that holds it; folders.first() + name + ".vpf" when none does.
+QString FindProfileInFolders(const QStringList &folders, const QString &name);
+
 // Profile groups, the value of Sort.
 enum ProfileGroup { pgNone = 0, pgVideo = 1, pgAudio = 2, pgAdvanced = 3 };
 

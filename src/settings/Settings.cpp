@@ -4,6 +4,7 @@
 #include "app/MainForm.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
+#include "common/UserFolders.h"
 #include "ini/NewInifiles.h"
 #include "profiles/GroupHeader.h"
 #include "profiles/ProfileEditors.h"
@@ -13,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
@@ -42,9 +44,10 @@ template <typename T> T *Named(T *widget, const char *name, const QString &acces
     return widget;
 }
 
-QString ProgramFolder()
+TFileLocations Locations()
 {
-    return MainForm ? MainForm->ProgramDir : TMainForm::WithTrailingSeparator(ApplicationFolder());
+    return MainForm ? MainForm->Files
+                    : DecideFileLocations(TMainForm::WithTrailingSeparator(ApplicationFolder()));
 }
 
 } // namespace
@@ -278,7 +281,7 @@ void TSettingForm::btnOKClick()
     try {
         SaveGeneralPreferences();
         const QString path = MainForm->ProfilePath(cmbProfile->currentText());
-        if (QFileInfo(path).isFile() && !SaveEditorsToProfile(path))
+        if (QFileInfo(path).isFile() && !SaveEditorsToCopy(path, ProfileSaveTarget(Locations(), path)))
             return;
         if (MainForm->cmbProfile->currentText() == cmbProfile->currentText())
             MainForm->cmbProfileChange();
@@ -302,9 +305,10 @@ void TSettingForm::btnDefaultClick()
                                         Platform::Buttons::YesNo) != Platform::Yes)
         return;
     try {
-        TNewInifile ini(PreferencesFile(ProgramFolder()));
+        const TFileLocations files = Locations();
+        TNewInifile ini(files.PreferencesFile);
         ApplyGeneralPreferences(
-            ReadGeneralPreferences(ini, "Default", DefaultSectionDefaults(ProgramFolder())));
+            ReadGeneralPreferences(ini, "Default", DefaultSectionDefaults(files.DefaultOutputFolder)));
         ini.SaveAndFree();
     } catch (const EFileError &e) {
         ReportError(e.message());
@@ -354,23 +358,23 @@ void TSettingForm::ApplyGeneralPreferences(const TGeneralPreferences &prefs)
 
 void TSettingForm::LoadGeneralPreferences()
 {
-    const QString folder = ProgramFolder();
+    const TFileLocations files = Locations();
     bool applied = false;
     try {
-        TNewInifile ini(PreferencesFile(folder));
-        ApplyGeneralPreferences(ReadGeneralPreferences(ini, "Main", MainDefaults(folder)));
+        TNewInifile ini(files.PreferencesFile);
+        ApplyGeneralPreferences(ReadGeneralPreferences(ini, "Main", MainDefaults(files.DefaultOutputFolder)));
         applied = true;
         ini.SaveAndFree();
     } catch (const EFileError &e) {
         if (!applied)
-            ApplyGeneralPreferences(MainDefaults(folder));
+            ApplyGeneralPreferences(MainDefaults(files.DefaultOutputFolder));
         ReportError(e.message());
     }
 }
 
 void TSettingForm::SaveGeneralPreferences()
 {
-    TNewInifile ini(PreferencesFile(ProgramFolder()));
+    TNewInifile ini(Locations().PreferencesFile);
     WriteGeneralPreferences(ini, CurrentGeneralPreferences());
     ini.SaveAndFree();
 }
@@ -450,8 +454,11 @@ bool TSettingForm::SaveEditorsToProfile(const QString &path)
 
 void TSettingForm::SaveProfileAs()
 {
+    const TFileLocations files = Locations();
+    if (files.PerUser)
+        QDir().mkpath(files.ProfileSaveFolder); // the user may have removed it since the start
     const QString target =
-        Platform::Instance().SaveFile(this, "Profiles (*.vpf)|*.vpf", ".vpf", MainForm->ProfilesFolder());
+        Platform::Instance().SaveFile(this, "Profiles (*.vpf)|*.vpf", ".vpf", files.ProfileSaveFolder);
     if (target.isEmpty())
         return;
     const QString source = MainForm->ProfilePath(cmbProfile->currentText());
@@ -459,28 +466,31 @@ void TSettingForm::SaveProfileAs()
         return;
     CommitOpenEditors();
     try {
-        // Copying a file onto itself would destroy it; the edits go straight in.
-        if (SameFile(source, target)) {
-            SaveEditorsToProfile(source);
-            return;
-        }
-        // Checked before anything is copied, so a refused value leaves no
-        // unedited copy behind.
-        {
-            TNewInifile probe(source);
-            if (!ApplyEditors(probe, source))
-                return;
-        }
-        QString error;
-        if (!CopyProfileFile(source, target, error)) {
-            ReportError(QStringLiteral("Cannot copy the profile to \"%1\". %2\nThe profile was not saved.")
-                            .arg(target, error));
-            return;
-        }
-        SaveEditorsToProfile(target);
+        SaveEditorsToCopy(source, target);
     } catch (const EFileError &e) {
         ReportError(e.message());
     }
+}
+
+bool TSettingForm::SaveEditorsToCopy(const QString &source, const QString &target)
+{
+    // Copying a file onto itself would destroy it; the edits go straight in.
+    if (source == target || SameFile(source, target))
+        return SaveEditorsToProfile(source);
+    // Checked before anything is copied, so a refused value leaves no
+    // unedited copy behind.
+    {
+        TNewInifile probe(source);
+        if (!ApplyEditors(probe, source))
+            return false;
+    }
+    QString error;
+    if (!CopyProfileFile(source, target, error)) {
+        ReportError(QStringLiteral("Cannot copy the profile to \"%1\". %2\nThe profile was not saved.")
+                        .arg(target, error));
+        return false;
+    }
+    return SaveEditorsToProfile(target);
 }
 
 void TSettingForm::ToggleGroup(QPushButton *button, TValueListEditor *editor)

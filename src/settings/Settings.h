@@ -93,6 +93,9 @@ public:
     // "&Save as...": copies the selected profile to a chosen file and saves
     // the editors into the copy. Failures are reported, never thrown.
     void SaveProfileAs();
+    // Copies source to target with the editors' values in it (the edits go
+    // straight in when both are the same file). False when nothing was saved.
+    bool SaveEditorsToCopy(const QString &source, const QString &target);
     void ToggleGroup(QPushButton *button, TValueListEditor *editor);
     void RepaintEditors();
 

@@ -533,6 +533,11 @@ void TMainForm::TakeCommandLine(const QStringList &params)
         entries = ReadListFile(params.first()); // the other parameters are not used
     else
         entries = params;
+    AddCommandLineEntries(entries);
+}
+
+void TMainForm::AddCommandLineEntries(const QStringList &entries)
+{
     TSkippedFiles skipped;
     for (const QString &entry : entries) {
         if (entry.isEmpty())

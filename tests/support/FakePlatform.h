@@ -42,6 +42,10 @@ public:
             return answers.dequeue();
         return buttons == Buttons::YesNo ? Yes : Ok;
     }
+    void ShowNotice(QWidget *, const QString &text, const QString &caption, Icon icon) override
+    {
+        notices.append({text, caption, icon, Buttons::Ok});
+    }
     QStringList OpenFiles(QWidget *, const QString &filter) override
     {
         openFilters.append(filter);
@@ -93,10 +97,11 @@ public:
     QList<Message> unshownMessages;      // asked for once the session was ending
     QQueue<int> answers;                 // MessageBox results, Ok/Yes by default
     std::function<void(const Message &)> onMessage;
+    QList<Message> notices;              // message boxes that were not waited for
     QStringList openFilters;
     QQueue<QStringList> openResults;
     QStringList saveFilters;
-    QStringList saveFolders;
+    QStringList saveFolders;             // the folder each save dialog opened in
     QQueue<QString> saveResults;
     QStringList folderCaptions;
     QQueue<QString> folderResults;       // "" means cancelled
