@@ -59,6 +59,7 @@ install(FILES ${VELVO_LINUX_DIR}/${VELVO_APP_ID}.desktop DESTINATION share/appli
 install(FILES ${VELVO_LINUX_DIR}/${VELVO_APP_ID}.metainfo.xml DESTINATION share/metainfo)
 install(FILES ${VELVO_ICON_SVG} DESTINATION share/icons/hicolor/scalable/apps RENAME ${VELVO_APP_ID}.svg)
 install(FILES ${VELVO_LINUX_DIR}/copyright ${VELVO_LINUX_DIR}/changelog.gz DESTINATION share/doc/velvo)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides DESTINATION share/lintian/overrides RENAME velvo)
 
 # The Debian package: velvo_<version>_<arch>.deb in the build folder.
 set(CPACK_GENERATOR DEB)

@@ -56,8 +56,11 @@ TFileLocations FileLocationsFor(const QString &programDir, bool programDirWritab
 
 TFileLocations DecideFileLocations(const QString &programDir)
 {
-    const bool writable =
-        g_writableForTests >= 0 ? g_writableForTests == 1 : QFileInfo(programDir).isWritable();
+    // A portable copy whose folder is locked but whose Preferences.ini the
+    // user may write keeps its files beside the program, written in place.
+    const bool writable = g_writableForTests >= 0
+        ? g_writableForTests == 1
+        : QFileInfo(programDir).isWritable() || QFileInfo(WithSlash(programDir) + QStringLiteral("Preferences.ini")).isWritable();
     return FileLocationsFor(programDir, writable);
 }
 

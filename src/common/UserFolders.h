@@ -29,7 +29,8 @@ struct TFileLocations {
 // write it. Reads XDG_CONFIG_HOME, XDG_DATA_HOME and the videos folder.
 TFileLocations FileLocationsFor(const QString &programDir, bool programDirWritable);
 
-// The rule applied to a real folder (writable as the file system says).
+// The rule applied to a real folder: writable as the file system says, or
+// holding a Preferences.ini the user may write.
 TFileLocations DecideFileLocations(const QString &programDir);
 
 // Tests: treat every program folder as writable (true), as installed

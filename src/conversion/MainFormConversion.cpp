@@ -375,14 +375,18 @@ void TMainForm::ConvertAll(const QString &argumentText)
         const double clipSeconds = std::max(0.0, rec.ClipLengthSec);
         TItemMessages messages;
         messages.input = rec.InputFile;
-        if (out.isEmpty()) {
-            // Every name tried was taken: converting would overwrite a file.
+        // Every name tried was taken (converting would overwrite a file), or
+        // the clip holds nothing to convert.
+        const QString notStarted = out.isEmpty() ? QStringLiteral("No free output file name was found.")
+            : ClipCutToNothing(rec) ? QStringLiteral("The clip is shorter than a tenth of a second.")
+                                    : QString();
+        if (!notStarted.isEmpty()) {
             ++failed;
             DoneSeconds += clipSeconds;
             WriteStatus(*this, i, rec, StatusFailed);
-            SetRowToolTip(ltvTask, i, QStringLiteral("No free output file name was found."));
+            SetRowToolTip(ltvTask, i, notStarted);
             messages.exitText = QStringLiteral("not started");
-            messages.verification = QStringLiteral("No free output file name was found.");
+            messages.verification = notStarted;
             KeepMessages(*this, i, messages, log, StatusFailed);
             continue;
         }

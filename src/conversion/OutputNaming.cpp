@@ -95,6 +95,11 @@ QString OutputPathFor(const TOutputRequest &request)
     return QString();
 }
 
+bool ClipCutToNothing(const ltvItemData &item)
+{
+    return item.ClipLengthSec != item.LengthSec && RoundHalfEven(item.ClipLengthSec * 10.0) == 0;
+}
+
 QString ItemArguments(const QString &argumentText, const ltvItemData &item)
 {
     QString arguments = argumentText;

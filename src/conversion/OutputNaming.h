@@ -63,3 +63,8 @@ QString OutputPathFor(const TOutputRequest &request);
 // + the clip seconds rounded to the tenth (ties to even; "2.5", and "3" for
 // whole seconds) when the clip is shorter or longer than the file.
 QString ItemArguments(const QString &argumentText, const ltvItemData &item);
+
+// Whether the item's clip is cut to less than a tenth of a second, which its
+// " -t " piece would give as "0": there is nothing to convert, and some
+// encoders never finish on an empty input.
+bool ClipCutToNothing(const ltvItemData &item);

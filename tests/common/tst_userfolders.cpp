@@ -167,6 +167,7 @@ void TestUserFolders::catalogueOfUserAndProgramProfiles()
 void TestUserFolders::installedSession()
 {
     TestProgram prog;
+    init(); // this test's own home and XDG folders, over the ones TestProgram sets
     prog.addProfile("A - First.vpf", OtherProfile);
     prog.addProfile("Sample.vpf", SampleProfile);
     prog.writePreferences("[Main]\r\nProfile=1\r\n[Default]\r\nSyn Mode=2\r\n");

@@ -238,7 +238,7 @@ void TestConversionReal::failedOutputsNeverReplaceGoodOnes()
         QCOMPARE(rec.Status, QString("Failed"));
         QVERIFY(!form->ltvTask->topLevelItem(i)->toolTip(0).isEmpty());
     }
-    QCOMPARE(form->ltvTask->topLevelItem(1)->toolTip(0), QString("The output has no playable length."));
+    QCOMPARE(form->ltvTask->topLevelItem(1)->toolTip(0), QString("The clip is shorter than a tenth of a second."));
     QCOMPARE(prog.platform.messages.size(), 1);
     QVERIFY2(prog.platform.messages[0].text.startsWith("2 of 2 files could not be converted."),
              qPrintable(prog.platform.messages[0].text));
@@ -258,6 +258,7 @@ void TestConversionReal::outputsWithoutPictureOrWithOwnTimingPassTheCheck()
     QVERIFY(prog.useRealEncoder());
     prog.copyShippedProfiles();
     QTemporaryDir media;
+    QVERIFY(QDir().mkpath(media.path() + "/in"));
     const QString clip = media.path() + "/in/clip.mp4";
     QVERIFY(MakeTestClip(clip, 2.0));
     TMainForm *form = prog.start();

@@ -42,6 +42,7 @@ class TestOutputNaming : public QObject {
     Q_OBJECT
 private slots:
     void init();
+    void clipCutToNothing();
     void plainNameWhenFree();
     void existingFileOverwrittenOrRenamed();
     void renameKeepsNumberingWhileTaken();
@@ -242,6 +243,16 @@ void TestOutputNaming::itemArguments()
     const ltvItemData full = Item("00:00:10", "00:00:00.0", "00:00:10");
     QCOMPARE(ItemArguments(" -vcodec mpeg4 -s 320x240", full), QString(" -vcodec mpeg4 -s 320x240"));
     QCOMPARE(ItemArguments(QString(), full), QString());
+}
+
+void TestOutputNaming::clipCutToNothing()
+{
+    // A clip that rounds to no tenth gives "-t 0": nothing to convert.
+    QVERIFY(ClipCutToNothing(Item("00:00:05.00", "00:00:01.0", "00:00:00.04")));
+    QVERIFY(!ClipCutToNothing(Item("00:00:05.00", "00:00:01.0", "00:00:00.06")));
+    QVERIFY(!ClipCutToNothing(Item("00:00:05.00", "00:00:01.0", "00:00:00.4")));
+    // An untrimmed file is converted whatever it measures.
+    QVERIFY(!ClipCutToNothing(Item("00:00:00.00", "00:00:00.0", "00:00:00.00")));
 }
 
 QTEST_APPLESS_MAIN(TestOutputNaming)
