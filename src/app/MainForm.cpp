@@ -6,6 +6,7 @@
 #include "app/Forms.h"
 #include "app/SplitterBar.h"
 #include "common/Platform.h"
+#include "common/Named.h"
 #include "common/ProgramFolder.h"
 #include "conversion/EncoderProcess.h"
 #include "ini/NewInifiles.h"
@@ -57,14 +58,6 @@ constexpr int BottomPanelWidth = 607;
 
 // Without a name given, assistive technology reads the control's own text
 // (a label's changing value included), never the object name.
-template <typename T> T *Named(T *widget, const char *name, const QString &accessible = QString())
-{
-    widget->setObjectName(QLatin1String(name));
-    if (!accessible.isEmpty())
-        widget->setAccessibleName(accessible);
-    return widget;
-}
-
 template <typename Label = QLabel>
 Label *MakeLabel(QWidget *parent, const char *name, const QString &text, int x, int y, int w = 110)
 {

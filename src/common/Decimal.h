@@ -8,3 +8,7 @@ enum class DecimalKind { NotANumber, Number, OutOfRange };
 // blanks around it only when allowBlanks. OutOfRange for a well-formed number
 // that does not fit a finite double.
 DecimalKind ReadDotDecimal(const QString &text, double &value, bool allowBlanks);
+
+// Integer text as the INI and time parsers accept it: leading blanks, an
+// optional sign, decimal digits or hex digits behind $, x or 0x; nothing after.
+bool ParseInt32(const QString &text, qint32 &value);

@@ -1,7 +1,6 @@
 #include "common/TimeText.h"
 
 #include "common/Decimal.h"
-#include "ini/NewInifiles.h"
 
 #include <algorithm>
 #include <cmath>

@@ -64,6 +64,3 @@ private:
     bool m_freed = false;   // saved by SaveAndFree; later saves do nothing
 };
 
-// Integer text as the INI and time parsers accept it: leading blanks, an
-// optional sign, decimal digits or hex digits behind $, x or 0x; nothing after.
-bool ParseInt32(const QString &text, qint32 &value);

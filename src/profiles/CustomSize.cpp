@@ -1,5 +1,7 @@
 #include "profiles/CustomSize.h"
 
+#include "common/Named.h"
+
 #include "app/MainForm.h"
 #include "common/Platform.h"
 #include "profiles/ValueListEditor.h"
@@ -13,12 +15,6 @@ TSizeForm *SizeForm = nullptr;
 namespace {
 
 const QString VideoSizeRow = QStringLiteral("Video Size");
-
-template <typename T> T *Named(T *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 // A frame dimension the encoder takes: plain decimal digits, 1 to 16384.
 // Blanks, signs and hexadecimal forms would reach the encoder's command line

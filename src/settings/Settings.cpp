@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "app/MainForm.h"
+#include "common/Named.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
 #include "common/UserFolders.h"
@@ -33,16 +34,6 @@
 TSettingForm *SettingForm = nullptr;
 
 namespace {
-
-template <typename T> T *Named(T *widget, const char *name, const QString &accessible = QString())
-{
-    widget->setObjectName(QLatin1String(name));
-    // Without a name given, assistive technology reads the control's own
-    // text, never the object name.
-    if (!accessible.isEmpty())
-        widget->setAccessibleName(accessible);
-    return widget;
-}
 
 TFileLocations Locations()
 {

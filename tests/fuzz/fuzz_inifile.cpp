@@ -15,6 +15,7 @@
 //   that text.
 
 #include "FuzzCheck.h"
+#include "common/Decimal.h"
 #include "ini/NewInifiles.h"
 
 #include <QDir>

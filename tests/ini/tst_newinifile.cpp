@@ -1,6 +1,7 @@
 // The INI-style text files: lookups, placement of writes, parsing of values,
 // loading and saving, and the file errors.
 #include "TestFiles.h"
+#include "common/Decimal.h"
 #include "ini/NewInifiles.h"
 
 #include <QDir>
