@@ -178,6 +178,13 @@ public:
     void ApplyOutputOptions();
     bool GuardOutputEditing();
 
+    // ---- reached by the other windows ----
+    QString OutputFolder() const;
+    void SetOutputFolder(const QString &folder);
+    QStringList ProfileNames() const;
+    // Loads the named profile into the editors again when it is the one shown.
+    void ReloadProfileIfCurrent(const QString &name);
+
     // ---- profiles (profiles/) ----
     QString ProfilePath(const QString &name) const;
     void FillProfileCatalogue();

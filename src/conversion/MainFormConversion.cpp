@@ -15,6 +15,7 @@
 #include "conversion/RunOutcome.h"
 #include "tasks/MediaProbe.h"
 #include "ini/NewInifiles.h"
+#include "prefs/Preferences.h"
 #include "settings/Settings.h"
 
 #include <QApplication>
@@ -162,18 +163,19 @@ void CompletionActions(TMainForm &form, int failed, int count, const QString &lo
     form.timerTime->stop();
     // A cancelled countdown goes on as if power-off had not been chosen; a
     // refusal (already shown) still closes the window.
-    if (SettingForm->chkTurnoff->isChecked() && form.PowerOffComputer()) {
+    const TGeneralPreferences settings = SettingForm->CurrentGeneralPreferences();
+    if (settings.AutoTurnOff && form.PowerOffComputer()) {
         CloseMainWindow(form);
         return;
     }
-    if (SettingForm->chkExit->isChecked()) {
+    if (settings.AutoExit) {
         CloseMainWindow(form);
         return;
     }
     const TCompletionMessage message = CompletionMessage(failed, count, logPath);
     Platform::Instance().MessageBox(&form, message.text, message.caption,
                                     message.warning ? Platform::Icon::Warning : Platform::Icon::Information);
-    if (SettingForm->chkOpenDir->isChecked() && !form.CloseRequestedDuringRun)
+    if (settings.AutoOpenDir && !form.CloseRequestedDuringRun)
         Platform::Instance().OpenDocument(form.edtOutputdir->text());
     form.RunState = 0;
     ShowIdleLook(form);
@@ -359,7 +361,7 @@ void TMainForm::ConvertAll(const QString &argumentText)
         request.itemExt = rec.OutputExt;
         request.currentExt = CurrentOutputExt;
         request.position = i + 1;
-        request.renameExisting = SettingForm->rdbRename->isChecked();
+        request.renameExisting = !SettingForm->CurrentGeneralPreferences().Overwrite;
         request.runInputs = runInputs;
         request.runOutputs = runOutputs;
         const QString out = OutputPathFor(request);

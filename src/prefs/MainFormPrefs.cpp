@@ -44,6 +44,16 @@ void TMainForm::LoadMainPreferences()
     }
 }
 
+QString TMainForm::OutputFolder() const
+{
+    return edtOutputdir->text();
+}
+
+void TMainForm::SetOutputFolder(const QString &folder)
+{
+    edtOutputdir->setText(folder);
+}
+
 void TMainForm::SavePreferences()
 {
     TGeneralPreferences prefs =

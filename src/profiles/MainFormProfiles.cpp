@@ -33,6 +33,20 @@ QString TMainForm::ProfilePath(const QString &name) const
     return FindProfileInFolders(Files.ProfileFolders, name);
 }
 
+QStringList TMainForm::ProfileNames() const
+{
+    QStringList names;
+    for (int i = 0; i < cmbProfile->count(); ++i)
+        names << cmbProfile->itemText(i);
+    return names;
+}
+
+void TMainForm::ReloadProfileIfCurrent(const QString &name)
+{
+    if (cmbProfile->currentText() == name)
+        cmbProfileChange();
+}
+
 void TMainForm::FillProfileCatalogue()
 {
     // Filling must not load anything: the first load happens when the window

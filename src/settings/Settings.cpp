@@ -187,9 +187,8 @@ void TSettingForm::BuildProfilesTab()
 
 void TSettingForm::FormCreate()
 {
-    if (MainForm && MainForm->cmbProfile)
-        for (int i = 0; i < MainForm->cmbProfile->count(); ++i)
-            cmbProfile->addItem(MainForm->cmbProfile->itemText(i));
+    if (MainForm)
+        cmbProfile->addItems(MainForm->ProfileNames());
     // Nothing is selected until "&Setting" or the user picks a profile.
     cmbProfile->setCurrentIndex(-1);
     LoadGeneralPreferences();
@@ -248,7 +247,7 @@ void TSettingForm::FormShow()
     // disable the dialog too).
     if (QWidget *client = MainForm->centralWidget())
         client->setEnabled(false);
-    edtOutputDir->setText(MainForm->edtOutputdir->text());
+    edtOutputDir->setText(MainForm->OutputFolder());
 }
 
 void TSettingForm::FormClose()
@@ -268,14 +267,13 @@ void TSettingForm::ReportError(const QString &text)
 void TSettingForm::btnOKClick()
 {
     CommitOpenEditors();
-    MainForm->edtOutputdir->setText(edtOutputDir->text());
+    MainForm->SetOutputFolder(edtOutputDir->text());
     try {
         SaveGeneralPreferences();
         const QString path = MainForm->ProfilePath(cmbProfile->currentText());
         if (QFileInfo(path).isFile() && !SaveEditorsToCopy(path, ProfileSaveTarget(Locations(), path)))
             return;
-        if (MainForm->cmbProfile->currentText() == cmbProfile->currentText())
-            MainForm->cmbProfileChange();
+        MainForm->ReloadProfileIfCurrent(cmbProfile->currentText());
     } catch (const EFileError &e) {
         // Nothing further runs and the dialog stays open.
         ReportError(e.message());
