@@ -7,12 +7,14 @@
 #include "app/SplitterBar.h"
 #include "common/Platform.h"
 #include "common/Named.h"
+#include "prefs/Preferences.h"
 #include "common/ProgramFolder.h"
 #include "conversion/EncoderProcess.h"
 #include "ini/NewInifiles.h"
 #include "preview/PreviewWidgets.h"
 #include "profiles/CustomSize.h"
 #include "profiles/GroupHeader.h"
+#include "profiles/ProfilePane.h"
 #include "profiles/ValueListEditor.h"
 #include "settings/Settings.h"
 #include "tasks/FileTypes.h"
@@ -274,51 +276,24 @@ void TMainForm::BuildMainPanel()
 
 void TMainForm::BuildProfileGroups()
 {
-    auto *content = MakeGroupStack();
-    auto *stack = static_cast<QVBoxLayout *>(content->layout());
-
-    auto editor = [&](TValueListEditor *&vle, const char *name, const QString &accessible,
-                      const QStringList &rows) {
-        vle = Named(new TValueListEditor(content), name, accessible);
-        for (const QString &row : rows)
-            vle->AppendRow(row, QString());
-        vle->SetColumnWidths(95, 68);
-        stack->addWidget(vle);
-    };
-    panOutput = MakeGroupHeader("panOutput", "      Output", btnOutput);
-    panOutput->installEventFilter(this);
-    stack->addWidget(panOutput);
-    editor(vleOutput, "vleOutput", "Output options", {"New Filename", "Start Time", "End Time"});
-    vleOutput->setFixedHeight(vleOutput->RowsHeight(1));
-    panVideo = MakeGroupHeader("panVideo", "      Video", btnVideo);
-    panVideo->installEventFilter(this);
-    stack->addWidget(panVideo);
-    editor(vleVideo, "vleVideo", "Video parameters",
-           {"Video Codec", "Video Size", "Bit Rate", "Frame Rate", "Aspect", "Disable Video"});
-    vleVideo->setFixedHeight(108);
-    panAudio = MakeGroupHeader("panAudio", "      Audio", btnAudio);
-    panAudio->installEventFilter(this);
-    stack->addWidget(panAudio);
-    editor(vleAudio, "vleAudio", "Audio parameters",
-           {"Audio Codec", "Audio Bitrate", "Sample Rate", "Channels", "Volumn", "Disable Audio"});
-    vleAudio->setFixedHeight(108);
-    panAdvanced = MakeGroupHeader("panAdvanced", "      Advanced", btnAdvanced);
-    panAdvanced->installEventFilter(this);
-    stack->addWidget(panAdvanced);
-    editor(vleAdvanced, "vleAdvanced", "Advanced parameters", {"Bit Exact Algorithms", "Deinterlace"});
-    vleAdvanced->setFixedHeight(36);
-    stack->addStretch(1);
-
-    sbxProfile = Named(new QScrollArea, "sbxProfile", "Profile Detail");
+    auto *pane = new TProfilePane(this, true, 95, 68, "Profile Detail");
+    sbxProfile = pane->sbxProfile;
     sbxProfile->setFrameShape(QFrame::NoFrame);
-    sbxProfile->setWidgetResizable(true);
-    sbxProfile->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    sbxProfile->setWidget(content);
-
-    connect(btnOutput, &QPushButton::clicked, this, [this] { ToggleGroup(btnOutput, vleOutput); });
-    connect(btnVideo, &QPushButton::clicked, this, [this] { ToggleGroup(btnVideo, vleVideo); });
-    connect(btnAudio, &QPushButton::clicked, this, [this] { ToggleGroup(btnAudio, vleAudio); });
-    connect(btnAdvanced, &QPushButton::clicked, this, [this] { ToggleGroup(btnAdvanced, vleAdvanced); });
+    panOutput = pane->panOutput;
+    panVideo = pane->panVideo;
+    panAudio = pane->panAudio;
+    panAdvanced = pane->panAdvanced;
+    btnOutput = pane->btnOutput;
+    btnVideo = pane->btnVideo;
+    btnAudio = pane->btnAudio;
+    btnAdvanced = pane->btnAdvanced;
+    vleOutput = pane->vleOutput;
+    vleVideo = pane->vleVideo;
+    vleAudio = pane->vleAudio;
+    vleAdvanced = pane->vleAdvanced;
+    // A double click on a header toggles its group as its button does.
+    for (QWidget *header : {panOutput, panVideo, panAudio, panAdvanced})
+        header->installEventFilter(this);
 }
 
 void TMainForm::BuildPreviewPane()
@@ -428,7 +403,7 @@ void TMainForm::FormCreate(const QStringList &arguments)
     VersionText = VELVO_VERSION;
     try {
         TNewInifile ini(Files.PreferencesFile);
-        VersionText = ini.ReadString("Main", "Version", VELVO_VERSION);
+        VersionText = ReadVersionText(ini, VELVO_VERSION);
         ini.SaveAndFree();
     } catch (const EFileError &e) {
         // A folder that cannot be written is reported; the window still opens.

@@ -50,6 +50,11 @@ void WriteGeneralPreferences(TNewInifile &ini, const TGeneralPreferences &prefs)
     ini.WriteBool(MainSection, "Overwrite", prefs.Overwrite);
 }
 
+QString ReadVersionText(const TNewInifile &ini, const QString &def)
+{
+    return ini.ReadString(QStringLiteral("Main"), QStringLiteral("Version"), def);
+}
+
 void WriteMainPreferences(TNewInifile &ini, int profileIndex, const TGeneralPreferences &prefs)
 {
     ini.WriteInteger(MainSection, "Profile", profileIndex);

@@ -38,3 +38,6 @@ void WriteGeneralPreferences(TNewInifile &ini, const TGeneralPreferences &prefs)
 // What the main window's close writes: "Profile" first, then the six keys
 // (with the main window's output folder as "Output Path").
 void WriteMainPreferences(TNewInifile &ini, int profileIndex, const TGeneralPreferences &prefs);
+
+// [Main] Version: the text the caption shows, def when the file has none.
+QString ReadVersionText(const TNewInifile &ini, const QString &def);

@@ -4,6 +4,7 @@
 #include "app/MainForm.h"
 
 #include "app/Application.h"
+#include "profiles/ProfilePane.h"
 
 #include "common/Platform.h"
 #include "ini/NewInifiles.h"
@@ -112,17 +113,7 @@ bool TMainForm::AssembleProfileArguments(const QString &profilePath, QString &ar
 
 void TMainForm::ToggleGroup(QPushButton *button, TValueListEditor *editor)
 {
-    QString name = button->accessibleName();
-    name = name.mid(name.indexOf(QLatin1Char(' ')) + 1);
-    if (button->text() == QLatin1String("+")) {
-        editor->setFixedHeight(editor->RowsHeight(1));
-        button->setText(QStringLiteral("-"));
-        button->setAccessibleName(QStringLiteral("Collapse ") + name);
-    } else {
-        editor->setFixedHeight(1);
-        button->setText(QStringLiteral("+"));
-        button->setAccessibleName(QStringLiteral("Expand ") + name);
-    }
+    TProfilePane::ToggleGroup(button, editor);
 }
 
 void TMainForm::vleVideoStringsChange()

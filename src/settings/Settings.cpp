@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/MainForm.h"
 #include "common/Named.h"
+#include "profiles/ProfilePane.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
 #include "common/UserFolders.h"
@@ -145,42 +146,21 @@ void TSettingForm::BuildProfilesTab()
     btnSaveAs->setGeometry(276, 9, 83, 24);
     btnSaveAs->setAutoDefault(false);
 
-    auto *content = MakeGroupStack();
-    auto *stack = static_cast<QVBoxLayout *>(content->layout());
-
-    auto editor = [&](TValueListEditor *&vle, const char *name, const QString &accessible,
-                      const QStringList &rows, int height) {
-        vle = Named(new TValueListEditor(content), name, accessible);
-        for (const QString &row : rows)
-            vle->AppendRow(row, QString());
-        vle->SetColumnWidths(160, 200);
-        vle->setFixedHeight(height);
-        stack->addWidget(vle);
-        connect(vle, &TValueListEditor::MousePressed, this, &TSettingForm::RepaintEditors);
-    };
-    panVideo = MakeGroupHeader("panVideo", "      Video", btnVideo);
-    stack->addWidget(panVideo);
-    editor(vleVideo, "vleVideo", "Video parameters",
-           {"Video Codec", "Video Size", "Bit Rate", "Frame Rate", "Aspect", "Disable Video"}, 108);
-    panAudio = MakeGroupHeader("panAudio", "      Audio", btnAudio);
-    stack->addWidget(panAudio);
-    editor(vleAudio, "vleAudio", "Audio parameters",
-           {"Audio Codec", "Audio Bitrate", "Sample Rate", "Channels", "Volumn", "Disable Audio"}, 108);
-    panAdvanced = MakeGroupHeader("panAdvanced", "      Advanced", btnAdvanced);
-    stack->addWidget(panAdvanced);
-    editor(vleAdvanced, "vleAdvanced", "Advanced parameters", {"Bit Exact Algorithms", "Deinterlace"}, 36);
-    stack->addStretch(1);
-
-    sbxProfile = Named(new QScrollArea(tabProfiles), "sbxProfile", "Profile parameters");
+    auto *pane = new TProfilePane(tabProfiles, false, 160, 200, "Profile parameters");
+    sbxProfile = pane->sbxProfile;
     sbxProfile->setGeometry(8, 40, 351, 370);
     sbxProfile->setFrameShape(QFrame::StyledPanel);
-    sbxProfile->setWidgetResizable(true);
-    sbxProfile->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    sbxProfile->setWidget(content);
-
-    connect(btnVideo, &QPushButton::clicked, this, [this] { ToggleGroup(btnVideo, vleVideo); });
-    connect(btnAudio, &QPushButton::clicked, this, [this] { ToggleGroup(btnAudio, vleAudio); });
-    connect(btnAdvanced, &QPushButton::clicked, this, [this] { ToggleGroup(btnAdvanced, vleAdvanced); });
+    panVideo = pane->panVideo;
+    panAudio = pane->panAudio;
+    panAdvanced = pane->panAdvanced;
+    btnVideo = pane->btnVideo;
+    btnAudio = pane->btnAudio;
+    btnAdvanced = pane->btnAdvanced;
+    vleVideo = pane->vleVideo;
+    vleAudio = pane->vleAudio;
+    vleAdvanced = pane->vleAdvanced;
+    for (TValueListEditor *vle : {vleVideo, vleAudio, vleAdvanced})
+        connect(vle, &TValueListEditor::MousePressed, this, &TSettingForm::RepaintEditors);
 }
 
 // ---------------------------------------------------------------- lifecycle
@@ -484,13 +464,7 @@ bool TSettingForm::SaveEditorsToCopy(const QString &source, const QString &targe
 
 void TSettingForm::ToggleGroup(QPushButton *button, TValueListEditor *editor)
 {
-    if (button->text() == "+") {
-        editor->setFixedHeight(editor->RowsHeight(1));
-        button->setText("-");
-    } else {
-        editor->setFixedHeight(1);
-        button->setText("+");
-    }
+    TProfilePane::ToggleGroup(button, editor);
 }
 
 void TSettingForm::RepaintEditors()

@@ -313,7 +313,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(form->vleAudio->height(), 6 * 18 + 1);
         // The headers below follow the editors.
-        QCOMPARE(form->panAudio->y(), form->vleVideo->geometry().bottom() + 1);
+        QTRY_COMPARE(form->panAudio->y(), form->vleVideo->geometry().bottom() + 1);
     }
 
     void aCollapsedGroupIsShownAgainByALoad()
