@@ -607,10 +607,8 @@ void TMainForm::ltvTaskResize(int newWidth)
     LastTaskListWidth = newWidth;
     if (delta == 0)
         return;
-    const double shares[] = {0.49, 0.17, 0.15, 0.19};
     for (int c = 0; c < 4; ++c)
-        ltvTask->setColumnWidth(
-            c, static_cast<int>(std::nearbyint(ltvTask->columnWidth(c) + delta * shares[c])));
+        ltvTask->setColumnWidth(c, TaskColumnWidth(c, ltvTask->columnWidth(c), delta));
 }
 
 void TMainForm::SideDrag(int x, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)

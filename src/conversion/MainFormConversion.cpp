@@ -191,6 +191,17 @@ void KeepMessages(TMainForm &form, int index, TItemMessages &messages, TRunLog &
     log.Append(messages);
 }
 
+// A Stop (or a close) taken while an item converted or was being checked:
+// its partial output goes, and the run ends there.
+void EndStopped(TMainForm &form, int index, ltvItemData &rec, TItemMessages &messages, TRunLog &log,
+                const QString &partial)
+{
+    RemovePartialOutput(partial);
+    messages.verification = QStringLiteral("stopped");
+    KeepMessages(form, index, messages, log, StatusStop);
+    EndCanceled(form, index, rec);
+}
+
 } // namespace
 
 void TMainForm::SetupConversion()
@@ -432,10 +443,7 @@ void TMainForm::ConvertAll(const QString &argumentText)
         messages.lines = tail.Lines();
 
         if (RunState == 2) {
-            RemovePartialOutput(partial);
-            messages.verification = QStringLiteral("stopped");
-            KeepMessages(*this, i, messages, log, StatusStop);
-            EndCanceled(*this, i, rec);
+            EndStopped(*this, i, rec, messages, log, partial);
             return;
         }
 
@@ -459,10 +467,7 @@ void TMainForm::ConvertAll(const QString &argumentText)
         } else {
             const QString reason = VerifyOutput(MeasureOutput(partial), clipSeconds, videoExpected);
             if (RunState == 2) {
-                RemovePartialOutput(partial);
-                messages.verification = QStringLiteral("stopped");
-                KeepMessages(*this, i, messages, log, StatusStop);
-                EndCanceled(*this, i, rec);
+                EndStopped(*this, i, rec, messages, log, partial);
                 return;
             }
             if (!reason.isEmpty())

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <cmath>
+
 QString &SubItemText(ltvItemData &rec, int subItem)
 {
     switch (subItem) {
@@ -31,6 +33,32 @@ void DeriveSeconds(ltvItemData &rec, int subItem)
     case siClipEnd: rec.ClipEndSec = TimeTextToSeconds(rec.ClipEnd); break;
     default: break;
     }
+}
+
+void ApplyClipRange(ltvItemData &rec, const QString &startText, const QString &endText)
+{
+    double p = TimeTextToSeconds(startText);
+    double q = TimeTextToSeconds(endText);
+    if (p == -1)
+        p = rec.ClipStartSec;
+    if (q == -1)
+        q = rec.ClipEndSec;
+    if (!(p >= 0 && p < q && p < rec.SourceEndSec))
+        p = rec.ClipStartSec;
+    if (!(q > 0 && q > p && q > rec.SourceStartSec))
+        q = rec.ClipEndSec;
+    rec.ClipStart = SecondsToTimeText(p);
+    rec.ClipEnd = SecondsToTimeText(q);
+    rec.ClipLength = SecondsToTimeText(q - p);
+}
+
+int TaskColumnWidth(int column, int width, int delta)
+{
+    // Caption, Length, Size, Status.
+    static const double shares[] = {0.49, 0.17, 0.15, 0.19};
+    if (column < 0 || column > 3)
+        return width;
+    return static_cast<int>(std::nearbyint(width + delta * shares[column]));
 }
 
 QStringList TaskListCaptions()

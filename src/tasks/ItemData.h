@@ -51,6 +51,18 @@ QString &SubItemText(ltvItemData &rec, int subItem);
 void DeriveSeconds(ltvItemData &rec, int subItem);
 void DeriveAllSeconds(ltvItemData &rec);
 
+// Takes a typed start and end time into the record's clip: a text that is
+// no time keeps the row's value; a start at or after the end (or the source's
+// end) keeps the row's start, an end at or before the start (or the source's
+// start) keeps the row's end. ClipStart, ClipEnd and ClipLength are then
+// written as time texts.
+void ApplyClipRange(ltvItemData &rec, const QString &startText, const QString &endText);
+
+// The new width of one of the four shown columns, now width pixels wide,
+// when the list grows by delta pixels: each takes its share of the change,
+// rounded ties to even.
+int TaskColumnWidth(int column, int width, int delta);
+
 // The text before the last "." of name; name itself without any ".".
 QString RemoveExtension(const QString &name);
 // The extension of a path's file-name part (from its last "."), "" without one.

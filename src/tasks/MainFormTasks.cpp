@@ -629,19 +629,7 @@ void TMainForm::ApplyOutputOptions()
     if (rec.OutputName.isEmpty())
         rec.OutputName = RemoveExtension(QFileInfo(rec.InputFile).fileName());
 
-    double p = TimeTextToSeconds(vleOutput->Values(KeyStartTime));
-    double q = TimeTextToSeconds(vleOutput->Values(KeyEndTime));
-    if (p == -1)
-        p = rec.ClipStartSec;
-    if (q == -1)
-        q = rec.ClipEndSec;
-    if (!(p >= 0 && p < q && p < rec.SourceEndSec))
-        p = rec.ClipStartSec;
-    if (!(q > 0 && q > p && q > rec.SourceStartSec))
-        q = rec.ClipEndSec;
-    rec.ClipStart = SecondsToTimeText(p);
-    rec.ClipEnd = SecondsToTimeText(q);
-    rec.ClipLength = SecondsToTimeText(q - p);
+    ApplyClipRange(rec, vleOutput->Values(KeyStartTime), vleOutput->Values(KeyEndTime));
 
     // Field by field; the editor keeps showing what the user typed.
     for (int subItem : {siOutputName, siOutputExt, siClipLength, siClipStart, siClipEnd})
