@@ -184,6 +184,9 @@ public:
     QStringList ProfileNames() const;
     // Loads the named profile into the editors again when it is the one shown.
     void ReloadProfileIfCurrent(const QString &name);
+    // The "Video Size" row of the Video editor.
+    QString VideoSize() const;
+    void SetVideoSize(const QString &size);
 
     // ---- profiles (profiles/) ----
     QString ProfilePath(const QString &name) const;

@@ -14,8 +14,6 @@ TSizeForm *SizeForm = nullptr;
 
 namespace {
 
-const QString VideoSizeRow = QStringLiteral("Video Size");
-
 // A frame dimension the encoder takes: plain decimal digits, 1 to 16384.
 // Blanks, signs and hexadecimal forms would reach the encoder's command line
 // as typed and break the size switch.
@@ -98,7 +96,7 @@ void TSizeForm::btnOKClick()
     }
     // The texts as typed, not the numbers: "0640" stays "0640".
     if (MainForm)
-        MainForm->vleVideo->SetValues(VideoSizeRow, edtWidth->text() + "x" + edtHeight->text());
+        MainForm->SetVideoSize(edtWidth->text() + "x" + edtHeight->text());
     accept();
 }
 
@@ -117,7 +115,7 @@ void TSizeForm::FormClose()
 {
     if (!MainForm)
         return;
-    if (MainForm->vleVideo->Values(VideoSizeRow) == QLatin1String("Custom Size"))
-        MainForm->vleVideo->SetValues(VideoSizeRow, QStringLiteral("Original Size"));
+    if (MainForm->VideoSize() == QLatin1String("Custom Size"))
+        MainForm->SetVideoSize(QStringLiteral("Original Size"));
     MainForm->setEnabled(true);
 }

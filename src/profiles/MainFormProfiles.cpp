@@ -48,6 +48,16 @@ void TMainForm::ReloadProfileIfCurrent(const QString &name)
         cmbProfileChange();
 }
 
+QString TMainForm::VideoSize() const
+{
+    return vleVideo->Values(QStringLiteral("Video Size"));
+}
+
+void TMainForm::SetVideoSize(const QString &size)
+{
+    vleVideo->SetValues(QStringLiteral("Video Size"), size);
+}
+
 void TMainForm::FillProfileCatalogue()
 {
     // Filling must not load anything: the first load happens when the window
