@@ -104,6 +104,12 @@ int RunVelvo(int argc, char **argv)
     }
     InstallStartupReport(main);
     main->show();
+    // A signal taken while a start-up question was open has ended the
+    // session before the event loop ran: its quit would be lost.
+    if (Platform::SessionEnding()) {
+        DestroyForms();
+        return 0;
+    }
     instance.SetReceiver([main](const QString &folder, const QStringList &handed) {
         main->TakeHandedArguments(folder, handed);
     });

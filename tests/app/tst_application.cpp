@@ -35,6 +35,7 @@ private slots:
     void escapedErrorIsShownAndProgramGoesOn();
     void errorInClickHandlerStopsThatHandler();
     void terminationSignalClosesLikeTheCloseBox();
+    void terminationSignalDuringAStartUpBox();
 };
 
 void TestApplication::escapedErrorIsShownAndProgramGoesOn()
@@ -105,6 +106,32 @@ void TestApplication::terminationSignalClosesLikeTheCloseBox()
         QVERIFY2(text.startsWith("[Main]\r\n"), text.constData());
         QVERIFY(text.contains("\r\nProfile="));
     }
+}
+
+void TestApplication::terminationSignalDuringAStartUpBox()
+{
+    // An unreadable list file holds the start in an error box; a signal then
+    // still ends the program, at once and normally.
+    QTemporaryDir dir;
+    const QString program = dir.path() + "/velvo";
+    QVERIFY(QFile::copy(QString(VELVO_PROGRAM_DIR) + "velvo", program));
+    QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
+    QProcess velvo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("VELVO_REPORT_STARTUP", "1");
+    env.remove("VELVO_EXIT_AFTER_STARTUP");
+    velvo.setProcessEnvironment(env);
+    velvo.start(program, {dir.path() + "/missing/list.tmp"});
+    QVERIFY(velvo.waitForStarted());
+    // The window is not up while the box waits.
+    QTest::qWait(1500);
+    QVERIFY(!velvo.canReadLine());
+    QCOMPARE(velvo.state(), QProcess::Running);
+    ::kill(velvo.processId(), SIGTERM);
+    QVERIFY(velvo.waitForFinished(5000));
+    QCOMPARE(velvo.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(velvo.exitCode(), 0);
 }
 
 int main(int argc, char **argv)
