@@ -75,7 +75,7 @@ private slots:
         // A stopped run lets go as well.
         s.convertWith(PiecesScript({"x\n", "y\n", "z\n"}, 300));
         Driver stopper(s.form);
-        stopper.when([&] { return s.encoder().runs().size() == 1; }, [&] { s.clickStop(); });
+        stopper.when([&] { return s.encoder().conversions().size() == 1; }, [&] { s.clickStop(); });
         s.clickStart();
         QCOMPARE(s.messageTexts().last(), Canceled);
         QCOMPARE(s.prog.platform.inhibitReasons.size(), 2);
@@ -162,7 +162,7 @@ private slots:
         s.prog.platform.answers.enqueue(Platform::No);
         s.prog.platform.answers.enqueue(Platform::Yes);
         Driver d(s.form);
-        d.when([&] { return s.encoder().runs().size() == 1; }, [&] { QTest::keyClick(s.form, Qt::Key_Escape); });
+        d.when([&] { return s.encoder().conversions().size() == 1; }, [&] { QTest::keyClick(s.form, Qt::Key_Escape); });
         d.when([&] { return s.prog.platform.messages.size() == 1; },
                [&] {
                    QCOMPARE(s.form->RunState, 1); // "No": the run goes on
@@ -188,13 +188,13 @@ private slots:
         QVERIFY(!s.form->mniRemoveCompleted->isEnabled()); // nothing converted yet
         bool enabledDuringRun = true;
         Driver d(s.form);
-        d.when([&] { return s.encoder().runs().size() == 1; },
+        d.when([&] { return s.encoder().conversions().size() == 1; },
                [&] {
                    s.form->ppmTaskPopup();
                    enabledDuringRun = s.form->mniRemoveCompleted->isEnabled();
                    QTimer::singleShot(150, [&] { s.encoder().setScript(bad); });
                });
-        d.when([&] { return s.encoder().runs().size() == 2; },
+        d.when([&] { return s.encoder().conversions().size() == 2; },
                [&] { QTimer::singleShot(150, [&] { s.encoder().setScript(good); }); });
         s.clickStart();
         QVERIFY(!d.gaveUp);
