@@ -27,6 +27,18 @@ public:
     }
 };
 
+// Starts the real program offscreen; its start-up report line tells when
+// the window is up.
+void StartOffscreen(QProcess &velvo, const QString &program, const QStringList &arguments)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("VELVO_REPORT_STARTUP", "1");
+    env.remove("VELVO_EXIT_AFTER_STARTUP");
+    velvo.setProcessEnvironment(env);
+    velvo.start(program, arguments);
+}
+
 } // namespace
 
 class TestApplication : public QObject {
@@ -83,13 +95,7 @@ void TestApplication::terminationSignalClosesLikeTheCloseBox()
     for (int signal : {SIGTERM, SIGINT}) {
         QFile::remove(prefs);
         QProcess velvo;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        // The start-up report tells when the window is up.
-        env.insert("VELVO_REPORT_STARTUP", "1");
-        env.remove("VELVO_EXIT_AFTER_STARTUP");
-        velvo.setProcessEnvironment(env);
-        velvo.start(program, {});
+        StartOffscreen(velvo, program, {});
         QVERIFY(velvo.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(velvo.canReadLine(), 30000);
         QTest::qWait(300);
@@ -117,12 +123,7 @@ void TestApplication::terminationSignalDuringAStartUpBox()
     QVERIFY(QFile::copy(QString(VELVO_PROGRAM_DIR) + "velvo", program));
     QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
     QProcess velvo;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("VELVO_REPORT_STARTUP", "1");
-    env.remove("VELVO_EXIT_AFTER_STARTUP");
-    velvo.setProcessEnvironment(env);
-    velvo.start(program, {dir.path() + "/missing/list.tmp"});
+    StartOffscreen(velvo, program, {dir.path() + "/missing/list.tmp"});
     QVERIFY(velvo.waitForStarted());
     // The window is not up while the box waits.
     QTest::qWait(1500);

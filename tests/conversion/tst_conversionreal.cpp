@@ -45,6 +45,18 @@ QMap<QString, FileState> Snapshot(const QString &folder)
     return files;
 }
 
+// A temporary folder with in/ and out/ folders for one test's clips.
+struct MediaFolders {
+    MediaFolders()
+    {
+        QDir().mkpath(in);
+        QDir().mkpath(out);
+    }
+    QTemporaryDir root;
+    const QString in = root.path() + "/in/";
+    const QString out = root.path() + "/out/";
+};
+
 } // namespace
 
 class TestConversionReal : public QObject {
@@ -88,11 +100,9 @@ void TestConversionReal::batchConvertsWithNamesTrimsAndStatuses()
     TestProgram prog;
     QVERIFY(prog.useRealEncoder());
     const QString profile = PrepareProfiles(prog);
-    QTemporaryDir media;
-    const QString inDir = media.path() + "/in/";
-    const QString outDir = media.path() + "/out/";
-    QDir().mkpath(inDir);
-    QDir().mkpath(outDir);
+    const MediaFolders folders;
+    const QTemporaryDir &media = folders.root;
+    const QString &inDir = folders.in, &outDir = folders.out;
     QVERIFY(MakeTestClip(inDir + "a.mp4", 4.0));
     QVERIFY(MakeTestClip(inDir + "b.avi", 2.0));
     QVERIFY(MakeTestClip(inDir + "c clip.mov", 1.5));
@@ -205,11 +215,8 @@ void TestConversionReal::failedOutputsNeverReplaceGoodOnes()
     QVERIFY(QFile::rename(prog.path("vxenc.dll"), real));
     prog.writeFile("vxenc.dll", "#!/bin/sh\nulimit -f 16\nexec \"" + real.toUtf8() + "\" \"$@\"\n");
     QVERIFY(QFile::setPermissions(prog.path("vxenc.dll"), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    QTemporaryDir media;
-    const QString inDir = media.path() + "/in/";
-    const QString outDir = media.path() + "/out/";
-    QDir().mkpath(inDir);
-    QDir().mkpath(outDir);
+    const MediaFolders folders;
+    const QString &inDir = folders.in, &outDir = folders.out;
     QVERIFY(MakeTestClip(inDir + "a.mp4", 4.0));
     QVERIFY(MakeTestClip(inDir + "b.mov", 4.0));
 

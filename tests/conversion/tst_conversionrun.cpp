@@ -33,6 +33,17 @@ const QString Canceled = "The Coversion is canceled.";
 const QString CloseQuestion = "A conversion is running. Stop it and close Velvo?";
 
 // The encoder's argument list for a conversion.
+// A run stopped for closing the program: the window is gone, the
+// preferences saved, no encoder or partial file left.
+void CheckClosedWithNothingLeft(Setup &s, qint64 encoderPid)
+{
+    QVERIFY(!s.form->isVisible());
+    QVERIFY(QFileInfo::exists(s.prog.path("Preferences.ini")));
+    QTRY_VERIFY_WITH_TIMEOUT(!Alive(encoderPid), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!Alive(s.encoder().childPid()), 2000);
+    QCOMPARE(QDir(s.outDir).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
 // The file the encoder writes before an item is judged and renamed.
 QString Part(const QString &out)
 {
@@ -681,12 +692,8 @@ void TestConversionRun::closeDuringRunAnsweredYes()
     QCOMPARE(s.status(0), QString("Stop"));
     QCOMPARE(s.status(1), QString("OK"));
     QCOMPARE(s.messageTexts(), QStringList{CloseQuestion});
-    QVERIFY(!s.form->isVisible());
     QVERIFY(s.prog.platform.opened.isEmpty());
-    QVERIFY(QFileInfo::exists(s.prog.path("Preferences.ini")));
-    QTRY_VERIFY_WITH_TIMEOUT(!Alive(encoderPid), 2000);
-    QTRY_VERIFY_WITH_TIMEOUT(!Alive(s.encoder().childPid()), 2000);
-    QCOMPARE(QDir(s.outDir).entryList(QDir::Files | QDir::Hidden), QStringList());
+    CheckClosedWithNothingLeft(s, encoderPid);
 }
 
 // ---------------------------------------------------------------- failures
@@ -1071,11 +1078,7 @@ void TestConversionRun::terminationSignalDuringRun()
     QCOMPARE(s.status(1), QString("OK"));
     // No box waits for anybody, the preferences are saved, nothing is left.
     QVERIFY(s.prog.platform.messages.isEmpty());
-    QVERIFY(!s.form->isVisible());
-    QVERIFY(QFileInfo::exists(s.prog.path("Preferences.ini")));
-    QTRY_VERIFY_WITH_TIMEOUT(!Alive(encoderPid), 2000);
-    QTRY_VERIFY_WITH_TIMEOUT(!Alive(s.encoder().childPid()), 2000);
-    QCOMPARE(QDir(s.outDir).entryList(QDir::Files | QDir::Hidden), QStringList());
+    CheckClosedWithNothingLeft(s, encoderPid);
     Platform::SetSessionEnding(false);
 }
 
