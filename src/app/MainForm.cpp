@@ -19,6 +19,7 @@
 #include "settings/Settings.h"
 #include "tasks/FileTypes.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -89,6 +90,30 @@ TMainForm::~TMainForm()
 {
     if (MainForm == this)
         MainForm = nullptr;
+}
+
+void TMainForm::SetNotice(TNotice source, const QString &text)
+{
+    m_notices[static_cast<int>(source)] = text;
+    QString shown;
+    for (const QString &notice : m_notices) {
+        if (!notice.isEmpty()) {
+            shown = notice;
+            break;
+        }
+    }
+    if (labStatus->text() == shown)
+        return;
+    labStatus->setText(shown);
+    labStatus->setVisible(!shown.isEmpty());
+    // The label's text is its accessible name; tell assistive tools it changed.
+    QAccessibleEvent event(labStatus, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
+QString TMainForm::Notice(TNotice source) const
+{
+    return m_notices[static_cast<int>(source)];
 }
 
 QString TMainForm::WithTrailingSeparator(const QString &folder)
@@ -199,6 +224,13 @@ void TMainForm::BuildMainPanel()
     labSkippedFiles->setWordWrap(true);
     labSkippedFiles->setVisible(false);
     column->addWidget(labSkippedFiles);
+
+    labStatus = new QLabel(panMain);
+    labStatus->setObjectName("labStatus");
+    labStatus->setContentsMargins(10, 2, 10, 2);
+    labStatus->setWordWrap(true);
+    labStatus->setVisible(false);
+    column->addWidget(labStatus);
 
     panBottom = Named(new QWidget(panMain), "panBottom", "Bottom strip");
     panBottom->setFixedHeight(77);

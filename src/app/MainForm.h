@@ -96,6 +96,7 @@ public:
     QToolButton *sbtnPlay = nullptr, *sbtnPause = nullptr, *sbtnStop = nullptr;
     QLabel *labPreviewTime = nullptr;
     QLabel *labSkippedFiles = nullptr;
+    QLabel *labStatus = nullptr; // the status line, see SetNotice
     QTimer *timerTime = nullptr;
 
     // ---- shell (app/MainForm.cpp) ----
@@ -120,6 +121,15 @@ public:
     // The five list buttons that follow the task list.
     void SetListButtonsEnabled(bool enabled);
     int LastTaskListWidth = 562;
+
+    // ---- status line ----
+    // One line above the bottom strip for what the window has to say beside
+    // the list. Each source sets or clears its own text ("" clears); the most
+    // pressing one shows: a warning of the run, then the wait for measures,
+    // then the action armed for the end of a batch. Hidden while all are empty.
+    enum class TNotice { RunWarning, Measuring, WhenDone };
+    void SetNotice(TNotice source, const QString &text);
+    QString Notice(TNotice source) const;
 
     // ---- task list (tasks/) ----
     void ReadItemData(int index, int selector, ltvItemData &rec) const;
@@ -284,6 +294,7 @@ private:
     void SetupPreview();
 
     bool m_shown = false;
+    QString m_notices[3]; // by TNotice
 };
 
 // The single instance, reachable from the other windows.

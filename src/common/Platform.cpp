@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace {
@@ -41,6 +42,25 @@ public:
         if (result == QMessageBox::No)
             return No;
         return Ok;
+    }
+
+    QString Ask(QWidget *owner, const QString &text, const QString &caption, Icon icon,
+                const QStringList &buttons, const QString &defaultButton) override
+    {
+        if (SessionEnding())
+            return QString();
+        QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::NoButton, owner);
+        QAbstractButton *chosenDefault = nullptr;
+        for (const QString &name : buttons) {
+            QPushButton *button = box.addButton(name, QMessageBox::ActionRole);
+            if (name == defaultButton)
+                chosenDefault = button;
+        }
+        if (auto *preferred = qobject_cast<QPushButton *>(chosenDefault))
+            box.setDefaultButton(preferred);
+        box.exec();
+        const QAbstractButton *clicked = box.clickedButton();
+        return clicked ? clicked->text() : QString();
     }
 
     void ShowNotice(QWidget *owner, const QString &text, const QString &caption, Icon icon) override

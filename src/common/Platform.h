@@ -19,6 +19,12 @@ public:
 
     virtual int MessageBox(QWidget *owner, const QString &text, const QString &caption, Icon icon,
                            Buttons buttons = Buttons::Ok) = 0;
+    // A question whose buttons carry their own words ("Replace", "Keep Both",
+    // "Cancel"). Returns the text of the button chosen, or "" when the box was
+    // closed without a choice (Escape, or the session is ending): callers take
+    // "" as their most careful answer. defaultButton is the one Return picks.
+    virtual QString Ask(QWidget *owner, const QString &text, const QString &caption, Icon icon,
+                        const QStringList &buttons, const QString &defaultButton = QString()) = 0;
     // A message box that does not wait to be closed: what called it (a
     // running batch) goes on meanwhile.
     virtual void ShowNotice(QWidget *owner, const QString &text, const QString &caption, Icon icon) = 0;

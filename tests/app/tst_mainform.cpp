@@ -38,6 +38,7 @@ private slots:
     void accessibleNames();
     void longConvertingNameIsShortenedInTheMiddle();
     void unwritableProgramFolderStillStarts();
+    void statusLineShowsTheMostPressingNotice();
 };
 
 void TestMainForm::startUpValues()
@@ -345,6 +346,27 @@ void TestMainForm::unwritableProgramFolderStillStarts()
     QCOMPARE(form->windowTitle(), QString("Velvo V1.8"));
     QVERIFY(!prog.platform.messages.isEmpty());
     QVERIFY(prog.platform.messages.first().text.contains("Preferences.ini"));
+}
+
+void TestMainForm::statusLineShowsTheMostPressingNotice()
+{
+    TestProgram prog;
+    TMainForm *form = prog.start();
+    auto *status = FIND(QLabel, form, "labStatus");
+    QVERIFY(!status->isVisible());
+    form->SetNotice(TMainForm::TNotice::WhenDone, "When done: exit Velvo");
+    QCOMPARE(status->text(), QString("When done: exit Velvo"));
+    QVERIFY(status->isVisible());
+    // A warning of the run wins over the others and gives the line back when cleared.
+    form->SetNotice(TMainForm::TNotice::RunWarning, "The task list could not be kept.");
+    form->SetNotice(TMainForm::TNotice::Measuring, "Waiting for 2 files to be measured\u2026");
+    QCOMPARE(status->text(), QString("The task list could not be kept."));
+    form->SetNotice(TMainForm::TNotice::RunWarning, QString());
+    QCOMPARE(status->text(), QString("Waiting for 2 files to be measured\u2026"));
+    form->SetNotice(TMainForm::TNotice::Measuring, QString());
+    form->SetNotice(TMainForm::TNotice::WhenDone, QString());
+    QVERIFY(status->text().isEmpty());
+    QVERIFY(!status->isVisible());
 }
 
 QTEST_MAIN(TestMainForm)

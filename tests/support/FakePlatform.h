@@ -42,6 +42,19 @@ public:
             return answers.dequeue();
         return buttons == Buttons::YesNo ? Yes : Ok;
     }
+    QString Ask(QWidget *, const QString &text, const QString &caption, Icon icon, const QStringList &buttons,
+                const QString &defaultButton) override
+    {
+        if (Platform::SessionEnding())
+            return QString();
+        questions.append({text, caption, icon, buttons, defaultButton});
+        if (onQuestion)
+            onQuestion(questions.last());
+        // Answered by a button's name; a name the box does not have is a closed box.
+        const QString answer = askAnswers.isEmpty() ? (buttons.isEmpty() ? QString() : buttons.first())
+                                                    : askAnswers.dequeue();
+        return buttons.contains(answer) ? answer : QString();
+    }
     void ShowNotice(QWidget *, const QString &text, const QString &caption, Icon icon) override
     {
         notices.append({text, caption, icon, Buttons::Ok});
@@ -93,7 +106,18 @@ public:
         inhibitHeld = false;
     }
 
+    struct Question {
+        QString text;
+        QString caption;
+        Icon icon;
+        QStringList buttons;
+        QString defaultButton;
+    };
+
     QList<Message> messages;
+    QList<Question> questions;
+    QQueue<QString> askAnswers;          // Ask results by button name, the first button by default
+    std::function<void(const Question &)> onQuestion;
     QList<Message> unshownMessages;      // asked for once the session was ending
     QQueue<int> answers;                 // MessageBox results, Ok/Yes by default
     std::function<void(const Message &)> onMessage;
