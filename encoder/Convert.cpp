@@ -1,6 +1,7 @@
 #include "Convert.h"
 
 #include "FilterChain.h"
+#include "OutputDescriptor.h"
 #include "ProgressText.h"
 
 #include <cerrno>
@@ -91,7 +92,9 @@ void Relay(int fd)
         PassOn(pending);
 }
 
-int WaitForChild(pid_t pid)
+// The child's exit status, or 128 + the signal that ended it, which is
+// then also said as our last line: "vxenc: ffmpeg ended by signal 11".
+int WaitForChild(pid_t pid, bool announce)
 {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
@@ -100,8 +103,13 @@ int WaitForChild(pid_t pid)
     }
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
-    if (WIFSIGNALED(status))
+    if (WIFSIGNALED(status)) {
+        if (announce) {
+            const std::string line = "vxenc: ffmpeg ended by signal " + std::to_string(WTERMSIG(status)) + "\n";
+            WriteAll(STDOUT_FILENO, line.data(), line.size());
+        }
         return 128 + WTERMSIG(status);
+    }
     return 1;
 }
 
@@ -114,6 +122,12 @@ int Convert(int argc, char **argv)
 
     // Filters of a profile combine into one chain and every picture keeps its shape.
     std::vector<std::string> shaped = ShapeArguments(std::vector<std::string>(argv, argv + argc));
+    const char *descriptor = std::getenv("VXENC_OUTPUT_FD");
+    std::string refused;
+    if (descriptor && *descriptor && !WriteToDescriptor(shaped, descriptor, refused)) {
+        std::fprintf(stderr, "vxenc: %s\n", refused.c_str());
+        return 1;
+    }
     std::vector<char *> childArgs;
     childArgs.push_back(const_cast<char *>(program));
     // Never wait for keyboard input, skip the banner, always report progress.
@@ -185,7 +199,7 @@ int Convert(int argc, char **argv)
     close(execReport[0]);
     if (got == static_cast<ssize_t>(sizeof execError)) {
         close(messages[0]);
-        WaitForChild(pid);
+        WaitForChild(pid, false);
         std::fprintf(stderr, "vxenc: cannot run ffmpeg: %s: %s\n", program,
                      std::strerror(execError));
         return 127;
@@ -193,7 +207,7 @@ int Convert(int argc, char **argv)
 
     Relay(messages[0]);
     close(messages[0]);
-    const int status = WaitForChild(pid);
+    const int status = WaitForChild(pid, true);
     g_child = 0;
     return status;
 }

@@ -63,7 +63,8 @@ void RunGuarded(const std::function<void()> &handler)
 
 void InstallTerminationHandlers()
 {
-    if (g_signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+    // Close-on-exec: no encoder or measure may hold the program's own ends.
+    if (g_signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
         return;
     auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, qApp);
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
@@ -78,8 +79,9 @@ void InstallTerminationHandlers()
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    // A lost terminal (SIGHUP) and a quit key (SIGQUIT) end a session too.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT})
+        sigaction(signal, &action, nullptr);
 }
 
 int RunVelvo(int argc, char **argv)

@@ -23,7 +23,7 @@ auto Guarded(Handler handler)
     return [handler] { RunGuarded(handler); };
 }
 
-// Makes SIGTERM and SIGINT end the program: a running conversion is stopped
+// Makes SIGTERM, SIGINT, SIGHUP and SIGQUIT end the program: a running conversion is stopped
 // as by Stop, open boxes are closed, the preferences saved.
 void InstallTerminationHandlers();
 

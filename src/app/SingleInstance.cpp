@@ -1,6 +1,7 @@
 #include "app/SingleInstance.h"
 
 #include "common/ProgramFolder.h"
+#include "common/UserFolders.h"
 
 #include <QCryptographicHash>
 #include <QDataStream>
@@ -78,11 +79,7 @@ QString TInstanceServer::SocketPath()
     QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         folder = QDir::tempPath() + QStringLiteral("/velvo-%1").arg(::getuid());
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        // A folder of that name made by someone else is not used.
-        const QFileInfo info(folder);
-        if (info.isSymLink() || info.ownerId() != ::getuid())
+        if (!PrivateFolderOfOurs(folder))
             return QString();
     }
     return folder + QStringLiteral("/velvo-") + QString::fromLatin1(key) + QStringLiteral(".socket");

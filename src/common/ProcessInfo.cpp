@@ -23,3 +23,9 @@ qint64 ProcessStartTicks(qint64 pid)
     const qint64 ticks = fields.size() > StartTimeIndex ? fields[StartTimeIndex].toLongLong(&ok) : -1;
     return ok ? ticks : -1;
 }
+
+bool RecordedOwnerRuns(qint64 pid, qint64 recordedStart)
+{
+    const qint64 liveStart = ProcessStartTicks(pid);
+    return liveStart >= 0 && (recordedStart < 0 || recordedStart == liveStart);
+}

@@ -86,5 +86,6 @@ double TimeTextToSeconds(const QString &text)
     if (sText.startsWith(QLatin1Char('.')) || ReadDotDecimal(sText, secs, true) != DecimalKind::Number)
         return -1;
     // Summed in 64 bits: large hour counts must not wrap around.
-    return double(3600 * qint64(hours) + 60 * qint64(minutes)) + secs;
+    const double total = double(3600 * qint64(hours) + 60 * qint64(minutes)) + secs;
+    return std::fabs(total) <= MaxTimeSeconds ? total : -1;
 }

@@ -6,6 +6,11 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 int g_writableForTests = -1;
@@ -106,4 +111,30 @@ QString ProfileSaveTarget(const TFileLocations &locations, const QString &profil
     if (!locations.PerUser || QFileInfo(profilePath).absolutePath() + QLatin1Char('/') == locations.ProfileSaveFolder)
         return profilePath;
     return locations.ProfileSaveFolder + QFileInfo(profilePath).fileName();
+}
+
+QString VelvoStateFolder()
+{
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return QDir::cleanPath(base + QStringLiteral("/velvo"));
+}
+
+bool PrivateFolderOfOurs(const QString &folder)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    // Opened without following a link, then checked and changed through
+    // that descriptor: nothing else can be swapped in between.
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool ours = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid();
+    if (ours && (info.st_mode & 07777) != 0700)
+        ours = ::fchmod(fd, 0700) == 0;
+    ::close(fd);
+    return ours;
 }

@@ -48,3 +48,13 @@ bool PrepareUserFiles(const TFileLocations &locations, QString &error);
 // per-user files one that is not in the user's folder yet, the file of the
 // same name there (the save then starts from a copy of it).
 QString ProfileSaveTarget(const TFileLocations &locations, const QString &profilePath);
+
+// $XDG_STATE_HOME/velvo (by default ~/.local/state/velvo), cleaned ("/s//"
+// gives "/s/velvo"), not created.
+QString VelvoStateFolder();
+
+// Makes folder (mode 0700) unless it exists, and tells whether it is a
+// private folder of this user: a link, another user's folder or anything
+// else of that name is refused before anything is changed; a folder of ours
+// that others may enter is made private.
+bool PrivateFolderOfOurs(const QString &folder);

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,9 +97,31 @@ QString OutputPathFor(const TOutputRequest &request)
     return QString();
 }
 
+QString ReplaceQuestion(const QStringList &names)
+{
+    const int count = int(names.size());
+    if (count == 1)
+        return QStringLiteral("1 file in the output folder would be replaced: %1. Replace it?").arg(names.first());
+    QString list;
+    if (count <= 3)
+        list = QStringList(names.mid(0, count - 1)).join(QStringLiteral(", ")) + QStringLiteral(" and ")
+            + names.last();
+    else
+        list = names.at(0) + QStringLiteral(", ") + names.at(1) + QStringLiteral(" and %1 more").arg(count - 2);
+    return QStringLiteral("%1 files in the output folder would be replaced: %2. Replace them?").arg(count).arg(list);
+}
+
+double ClipSecondsToConvert(const ltvItemData &item)
+{
+    const double end = item.ClipEndSec >= 0 ? item.ClipEndSec : item.ClipStartSec + item.ClipLengthSec;
+    if (item.LengthSec <= 0 || item.ClipStartSec < 0)
+        return item.ClipLengthSec;
+    return std::min(end, item.LengthSec) - item.ClipStartSec;
+}
+
 bool ClipCutToNothing(const ltvItemData &item)
 {
-    return item.ClipLengthSec != item.LengthSec && RoundHalfEven(item.ClipLengthSec * 10.0) == 0;
+    return item.ClipLengthSec != item.LengthSec && RoundHalfEven(ClipSecondsToConvert(item) * 10.0) <= 0;
 }
 
 QString ItemArguments(const QString &argumentText, const ltvItemData &item)
@@ -106,6 +130,6 @@ QString ItemArguments(const QString &argumentText, const ltvItemData &item)
     if (item.ClipStartSec != item.SourceStartSec)
         arguments += QStringLiteral(" -ss ") + item.ClipStart;
     if (item.ClipLengthSec != item.LengthSec)
-        arguments += QStringLiteral(" -t ") + TenthsText(item.ClipLengthSec);
+        arguments += QStringLiteral(" -t ") + TenthsText(std::max(0.0, ClipSecondsToConvert(item)));
     return arguments;
 }

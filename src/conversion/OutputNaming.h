@@ -58,13 +58,24 @@ struct TOutputRequest {
 // Empty when no free name was found: the item must not be converted.
 QString OutputPathFor(const TOutputRequest &request);
 
+// The seconds of the item's clip that can be converted: from the clip start
+// to the clip end or the end of the measured file, whichever comes first (an
+// End typed past the file's end is kept as typed, yet the file ends
+// earlier). Without a measured length, the clip as stored.
+double ClipSecondsToConvert(const ltvItemData &item);
+
+// The question Start asks in overwrite mode when outputs would replace files
+// that existed before the run: up to three names in list order, beyond three
+// the first two and how many more. names are file names without folder.
+QString ReplaceQuestion(const QStringList &names);
+
 // The argument text of one item: the profile's text, then " -ss " + the
 // stored ClipStart when the clip starts elsewhere than the file, then " -t "
-// + the clip seconds rounded to the tenth (ties to even; "2.5", and "3" for
-// whole seconds) when the clip is shorter or longer than the file.
+// + ClipSecondsToConvert rounded to the tenth (ties to even; "2.5", and "3"
+// for whole seconds) when the clip is shorter or longer than the file.
 QString ItemArguments(const QString &argumentText, const ltvItemData &item);
 
-// Whether the item's clip is cut to less than a tenth of a second, which its
-// " -t " piece would give as "0": there is nothing to convert, and some
-// encoders never finish on an empty input.
+// Whether the item's clip is cut to less than a tenth of a second (or to
+// nothing at all), which its " -t " piece would give as "0" or less: there
+// is nothing to convert, and some encoders never finish on an empty input.
 bool ClipCutToNothing(const ltvItemData &item);

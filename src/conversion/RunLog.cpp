@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 QString TItemMessages::Text() const
 {
@@ -17,14 +18,6 @@ QString TItemMessages::Text() const
     for (const QString &line : lines)
         text += QStringLiteral("  ") + line + QLatin1Char('\n');
     return text;
-}
-
-QString VelvoStateFolder()
-{
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/state");
-    return base + QStringLiteral("/velvo");
 }
 
 bool TRunLog::Open(const QString &folder, const QDateTime &now, int keep)
@@ -44,12 +37,16 @@ bool TRunLog::Open(const QString &folder, const QDateTime &now, int keep)
     }
     if (m_path.isEmpty())
         return false;
-    // The newest first by name, which carries the time.
+    // The newest first by the stamp in the name ("_02" sorts after ".log").
+    static const QRegularExpression stamped(QStringLiteral("^velvo-[0-9]{8}-[0-9]{6}(_[0-9]{2})?\\.log$"));
     QDir dir(folder);
     const QStringList logs =
-        dir.entryList({QStringLiteral("velvo-*.log")}, QDir::Files, QDir::Name | QDir::Reversed);
+        dir.entryList({QStringLiteral("velvo-*.log")}, QDir::Files, QDir::Name | QDir::Reversed)
+            .filter(stamped);
+    const QString current = QFileInfo(m_path).fileName();
     for (int i = keep; i < logs.size(); ++i)
-        dir.remove(logs.at(i));
+        if (logs.at(i) != current)
+            dir.remove(logs.at(i));
     return true;
 }
 

@@ -4,6 +4,8 @@
 // the user's state folder, so that a failure can still be read after the
 // program has closed.
 
+#include "common/UserFolders.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -24,15 +26,15 @@ struct TItemMessages {
     QString Text() const;
 };
 
-// $XDG_STATE_HOME/velvo (by default ~/.local/state/velvo), not created.
-QString VelvoStateFolder();
 
 // One run's log file: velvo-<yyyyMMdd-hhmmss>.log. Writing it never fails a
 // run: a log that cannot be written is simply not there (Path() is empty).
 class TRunLog {
 public:
     // Creates the folder (mode 0700) and a new log in it, then removes the
-    // oldest logs beyond keep.
+    // oldest logs beyond keep, by the stamp in their names (a clock set
+    // wrong once leaves logs from the future behind); the new log itself is
+    // never removed, and no file of another name is touched.
     bool Open(const QString &folder, const QDateTime &now, int keep = 20);
     void Append(const TItemMessages &item);
     QString Path() const { return m_path; }

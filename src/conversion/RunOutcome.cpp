@@ -1,6 +1,7 @@
 #include "conversion/RunOutcome.h"
 
 #include "common/TimeText.h"
+#include "tasks/MediaProbe.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-QString PartialOutputPath(const QString &finalPath, qint64 pid)
+QString PartialOutputPath(const QString &finalPath, const QString &mark)
 {
     // The longest file name the file systems take, in bytes.
     constexpr int MaxNameBytes = 255;
@@ -17,11 +18,10 @@ QString PartialOutputPath(const QString &finalPath, qint64 pid)
     QString name = finalPath.mid(slash + 1);
     const int dot = name.lastIndexOf(QLatin1Char('.'));
     const QString ext = dot > 0 ? name.mid(dot) : QString();
-    const QString mark = QStringLiteral(".part-") + QString::number(pid) + ext;
-    // A final name near the limit is shortened here, never the final one.
-    while (!name.isEmpty() && QFile::encodeName(QLatin1Char('.') + name + mark).size() > MaxNameBytes)
+    const QString tail = QStringLiteral(".part-") + mark + ext;
+    while (!name.isEmpty() && QFile::encodeName(QLatin1Char('.') + name + tail).size() > MaxNameBytes)
         name.chop(name.size() > 1 && name.at(name.size() - 1).isLowSurrogate() ? 2 : 1);
-    return folder + QLatin1Char('.') + name + mark;
+    return folder + QLatin1Char('.') + name + tail;
 }
 
 namespace {
@@ -51,6 +51,62 @@ QString VerifyOutput(const TOutputFacts &facts, double clipSeconds, bool videoEx
                 .arg(Seconds(length), Seconds(clipSeconds));
     }
     return QString();
+}
+
+void ReadOutputReport(const QByteArray &report, const QString &path, TOutputFacts &facts)
+{
+    facts.lengthText = ParseMeasureReport(report, path).LengthText;
+    facts.hasVideo = HasVideoStream(report, path);
+    facts.streams = 0;
+    const QByteArray name = QFile::encodeName(path);
+    const int at = name.isEmpty() ? -1 : report.indexOf(name);
+    for (int from = at < 0 ? report.size() : at + name.size();
+         (from = report.indexOf("Stream #", from)) >= 0; ++from)
+        ++facts.streams;
+}
+
+TOutputVerdict JudgeOutput(const TOutputFacts &facts, const TOutputExpectation &expectation)
+{
+    TOutputVerdict verdict;
+    if (!facts.exists) {
+        verdict.failure = QStringLiteral("The encoder wrote no output file.");
+        return verdict;
+    }
+    if (facts.size <= 0) {
+        verdict.failure = QStringLiteral("The output file is empty.");
+        return verdict;
+    }
+    if (!facts.measured) {
+        verdict.note = QStringLiteral("The output could not be measured; it was kept unchecked.");
+        return verdict;
+    }
+    if (facts.streams <= 0) {
+        verdict.failure = QStringLiteral("The output holds no stream.");
+        return verdict;
+    }
+    if (expectation.pictureExpected && !facts.hasVideo) {
+        verdict.failure = QStringLiteral("The output has no picture.");
+        return verdict;
+    }
+    const double parsed = facts.lengthText.isEmpty() ? -1 : TimeTextToSeconds(facts.lengthText);
+    const double length = std::max(0.0, parsed);
+    const auto tolerance = [](double seconds) { return std::max(1.0, seconds * 0.02); };
+    const double reached = expectation.reachedSeconds;
+    if (reached > 0 && length < reached - tolerance(reached)) {
+        verdict.failure = parsed <= 0 ? QStringLiteral("The output has no playable length.")
+                                      : QStringLiteral("The output lasts %1 s; the encoder reached %2 s.")
+                                            .arg(Seconds(length), Seconds(reached));
+        return verdict;
+    }
+    const double expected = expectation.expectedSeconds;
+    if (expected > 0 && length < expected - tolerance(expected)) {
+        const double claimed = expectation.claimedSeconds;
+        verdict.note = claimed > 0
+            ? QStringLiteral("The source ends at %1 s although it claims %2 s.")
+                  .arg(Seconds(expectation.clipStart + length), Seconds(claimed))
+            : QStringLiteral("The output lasts %1 s; %2 s were expected.").arg(Seconds(length), Seconds(expected));
+    }
+    return verdict;
 }
 
 bool DisablesVideo(const QString &argumentText)

@@ -6,11 +6,15 @@
 #include <QString>
 #include <QStringList>
 
-// The file the encoder writes an item to: beside the final one, hidden, with
-// the final name, a mark of this process and the same extension (the encoder
-// chooses its format by it): "/out/.clip.mp4.part-1234.mp4". Only a verified
-// output is renamed onto the final name.
-QString PartialOutputPath(const QString &finalPath, qint64 pid);
+// The name of the file the encoder writes an item to: beside the final one,
+// hidden, with the final name, a mark and the same extension (the encoder
+// chooses its format by it): "/out/.clip.mp4.part-<mark>.mp4". A final name
+// near the file-name limit is shortened here, never the final one.
+QString PartialOutputPath(const QString &finalPath, const QString &mark);
+inline QString PartialOutputPath(const QString &finalPath, qint64 pid)
+{
+    return PartialOutputPath(finalPath, QString::number(pid));
+}
 
 // What was found out about an output file by measuring it.
 struct TOutputFacts {
@@ -18,7 +22,37 @@ struct TOutputFacts {
     qint64 size = 0;
     QString lengthText;   // the measure report's duration, "" when none
     bool hasVideo = false;
+    int streams = 0;      // streams of any kind the report names
+    bool measured = true; // false: the measure gave no answer
 };
+
+// The facts in a measure report of the output at path (exists and size are
+// the caller's).
+void ReadOutputReport(const QByteArray &report, const QString &path, TOutputFacts &facts);
+
+// What an item's output may be expected to hold.
+struct TOutputExpectation {
+    double clipStart = 0;       // where the clip starts in the source
+    double expectedSeconds = 0; // ClipSecondsToConvert; <= 0 unknown
+    double claimedSeconds = 0;  // the source's measured length; <= 0 unknown
+    bool pictureExpected = true; // the source has a picture and the profile keeps video
+    double reachedSeconds = 0;  // the encoder's last progress time
+};
+
+// The judgement of an output the encoder finished normally. failure is
+// empty for an output that is kept; note is a plain sentence for the row's
+// messages and the run log about a kept output that differs from the
+// expectation ("The source ends at 2.3 s although it claims 4.0 s.").
+struct TOutputVerdict {
+    QString failure;
+    QString note;
+};
+
+// An output is refused only when it is missing, empty, holds no stream,
+// lacks a picture it should have, or is short of what the encoder itself
+// reached. Shorter than expected but as long as the encoder read, it is the
+// whole of a source shorter than its header claims, and is kept.
+TOutputVerdict JudgeOutput(const TOutputFacts &facts, const TOutputExpectation &expectation);
 
 // Empty when the output is a usable conversion of the item, otherwise the
 // reason in plain words. clipSeconds <= 0 means the length is unknown and is

@@ -1,6 +1,7 @@
 #include "tasks/TaskListState.h"
 
 #include "common/ProcessInfo.h"
+#include "common/UserFolders.h"
 
 #include <QAbstractItemModel>
 #include <QDir>
@@ -203,10 +204,7 @@ bool ParseTaskList(const QByteArray &text, TTaskListSnapshot &snapshot, QString 
 
 QString TaskStateFolder()
 {
-    QString base = QString::fromLocal8Bit(qgetenv("XDG_STATE_HOME"));
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/state");
-    return QDir::cleanPath(base) + QStringLiteral("/velvo");
+    return VelvoStateFolder();
 }
 
 bool MakePrivateFolder(const QString &folder)
@@ -245,14 +243,8 @@ QStringList OrphanedTaskLists(const QString &folder)
         // program is being restored by it. When the number now belongs to
         // another process (its start time differs), the owner is gone; a file
         // that cannot be read while its number lives is left alone.
-        const qint64 liveStart = ProcessStartTicks(pid);
-        if (liveStart >= 0) {
-            if (taken)
-                continue;
-            const qint64 recorded = RecordedStart(file.filePath());
-            if (recorded < 0 || recorded == liveStart)
-                continue;
-        }
+        if (ProcessStartTicks(pid) >= 0 && (taken || RecordedOwnerRuns(pid, RecordedStart(file.filePath()))))
+            continue;
         orphans << file.filePath();
     }
     return orphans;

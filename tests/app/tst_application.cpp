@@ -92,7 +92,7 @@ void TestApplication::terminationSignalClosesLikeTheCloseBox()
     QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
     const QString prefs = dir.path() + "/Preferences.ini";
 
-    for (int signal : {SIGTERM, SIGINT}) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
         QFile::remove(prefs);
         QProcess velvo;
         StartOffscreen(velvo, program, {});

@@ -186,10 +186,14 @@ void TestDesktopIntegration::debianPackage()
     for (const QString &folder : {home, home + "/runtime"})
         QCOMPARE(::chown(QFile::encodeName(folder).constData(), nobody, nobody), 0);
     const QMap<QString, QByteArray> before = FolderSnapshot(lib);
-    const Run velvo = RunTool("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "env", "-i",
-                                          "HOME=" + home, "XDG_RUNTIME_DIR=" + home + "/runtime",
-                                          "QT_QPA_PLATFORM=offscreen", "VELVO_REPORT_STARTUP=1",
-                                          "VELVO_EXIT_AFTER_STARTUP=1", tree + "/usr/bin/velvo"},
+    QStringList environment = {"HOME=" + home, "XDG_RUNTIME_DIR=" + home + "/runtime", "QT_QPA_PLATFORM=offscreen",
+                               "VELVO_REPORT_STARTUP=1", "VELVO_EXIT_AFTER_STARTUP=1"};
+    // A sanitizer build's program follows the suite's sanitizer options.
+    for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+        if (qEnvironmentVariableIsSet(name))
+            environment << QString(name) + "=" + qEnvironmentVariable(name);
+    const Run velvo = RunTool("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "env", "-i"}
+                                             + environment + QStringList{tree + "/usr/bin/velvo"},
                               60000);
     QVERIFY2(velvo.code == 0, qPrintable(velvo.output));
     const QByteArray prefs = ReadBytes(home + "/.config/velvo/Preferences.ini");

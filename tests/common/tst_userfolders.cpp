@@ -21,6 +21,9 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 class TestUserFolders : public QObject {
     Q_OBJECT
 private slots:
@@ -31,6 +34,7 @@ private slots:
     void firstPerUserStartCopiesTheTemplateOnce();
     void catalogueOfUserAndProgramProfiles();
     void installedSession();
+    void privateRuntimeFolder();
 
 private:
     QTemporaryDir m_home;
@@ -235,6 +239,43 @@ void TestUserFolders::installedSession()
     SettingForm->btnDefault->click();
     QCOMPARE(SettingForm->cmbSyn->currentIndex(), 2);
     QCOMPARE(SettingForm->edtOutputDir->text(), m_home.path() + "/My Clips/");
+}
+
+namespace {
+int ModeOf(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+} // namespace
+
+void TestUserFolders::privateRuntimeFolder()
+{
+    const QString base = m_home.path() + "/tmp";
+    QVERIFY(QDir().mkpath(base));
+    // Made when missing; made private when ours and open to others.
+    QVERIFY(PrivateFolderOfOurs(base + "/velvo-1"));
+    QCOMPARE(ModeOf(base + "/velvo-1"), 0700);
+    QVERIFY(QDir().mkpath(base + "/velvo-2"));
+    QFile::setPermissions(base + "/velvo-2", QFileDevice::Permissions(0x7755));
+    QVERIFY(PrivateFolderOfOurs(base + "/velvo-2"));
+    QCOMPARE(ModeOf(base + "/velvo-2"), 0700);
+    // A link planted under the name: refused, and its target left as it was.
+    QVERIFY(QDir().mkpath(base + "/target"));
+    ::chmod(QFile::encodeName(base + "/target").constData(), 0755);
+    QVERIFY(QFile::link(base + "/target", base + "/velvo-3"));
+    QVERIFY(!PrivateFolderOfOurs(base + "/velvo-3"));
+    QCOMPARE(ModeOf(base + "/target"), 0755);
+    // A plain file of that name, and a folder of another user.
+    WriteBytes(base + "/velvo-4", "x");
+    QVERIFY(!PrivateFolderOfOurs(base + "/velvo-4"));
+    if (::geteuid() == 0) {
+        QVERIFY(QDir().mkpath(base + "/velvo-5"));
+        ::chmod(QFile::encodeName(base + "/velvo-5").constData(), 0755);
+        QCOMPARE(::chown(QFile::encodeName(base + "/velvo-5").constData(), 65534, 65534), 0);
+        QVERIFY(!PrivateFolderOfOurs(base + "/velvo-5"));
+        QCOMPARE(ModeOf(base + "/velvo-5"), 0755);
+    }
 }
 
 QTEST_MAIN(TestUserFolders)

@@ -20,7 +20,10 @@ void Touch(const QString &path)
     f.write("x");
 }
 
-ltvItemData Item(const QString &length, const QString &clipStart, const QString &clipLength)
+// A row as the output options leave it: the clip end is start + length
+// unless given.
+ltvItemData Item(const QString &length, const QString &clipStart, const QString &clipLength,
+                 const QString &clipEnd = QString())
 {
     ltvItemData rec;
     rec.LengthText = length;
@@ -33,6 +36,10 @@ ltvItemData Item(const QString &length, const QString &clipStart, const QString 
     rec.SourceEndSec = TimeTextToSeconds(length);
     rec.ClipStartSec = TimeTextToSeconds(clipStart);
     rec.ClipLengthSec = TimeTextToSeconds(clipLength);
+    rec.ClipEnd = !clipEnd.isEmpty() ? clipEnd
+        : rec.ClipLengthSec >= 0    ? SecondsToTimeText(rec.ClipStartSec + rec.ClipLengthSec)
+                                    : QStringLiteral("abc");
+    rec.ClipEndSec = TimeTextToSeconds(rec.ClipEnd);
     return rec;
 }
 
@@ -43,6 +50,7 @@ class TestOutputNaming : public QObject {
 private slots:
     void init();
     void clipCutToNothing();
+    void replaceQuestion();
     void plainNameWhenFree();
     void existingFileOverwrittenOrRenamed();
     void renameKeepsNumberingWhileTaken();
@@ -208,27 +216,34 @@ void TestOutputNaming::itemArguments_data()
     QTest::addColumn<QString>("length");
     QTest::addColumn<QString>("clipStart");
     QTest::addColumn<QString>("clipLength");
+    QTest::addColumn<QString>("clipEnd");
     QTest::addColumn<QString>("expected");
     const QString profile = " -vcodec mpeg4 -s 320x240";
-    QTest::newRow("full range") << "00:01:40.00" << "00:00:00.0" << "00:01:40.00" << profile;
-    QTest::newRow("start moved") << "00:01:40" << "00:00:05.5" << "00:01:40"
+    QTest::newRow("full range") << "00:01:40.00" << "00:00:00.0" << "00:01:40.00" << QString() << profile;
+    QTest::newRow("start moved") << "00:01:40" << "00:00:05.5" << "00:01:40" << QString()
                                  << profile + " -ss 00:00:05.5";
-    QTest::newRow("shorter, tenths kept") << "00:01:40" << "00:00:00.0" << "00:00:10.5"
+    QTest::newRow("shorter, tenths kept") << "00:01:40" << "00:00:00.0" << "00:00:10.5" << QString()
                                           << profile + " -t 10.5";
-    QTest::newRow("shorter, whole") << "00:01:40" << "00:00:00.0" << "00:00:12"
+    QTest::newRow("shorter, whole") << "00:01:40" << "00:00:00.0" << "00:00:12" << QString()
                                     << profile + " -t 12";
-    QTest::newRow("hundredths, tie to even") << "00:01:40" << "00:00:00.0" << "00:00:02.25"
+    QTest::newRow("hundredths, tie to even") << "00:01:40" << "00:00:00.0" << "00:00:02.25" << QString()
                                              << profile + " -t 2.2";
-    QTest::newRow("rounds up to whole") << "00:01:40" << "00:00:00.0" << "00:00:02.96"
+    QTest::newRow("rounds up to whole") << "00:01:40" << "00:00:00.0" << "00:00:02.96" << QString()
                                         << profile + " -t 3";
-    QTest::newRow("below a second") << "00:01:40" << "00:00:00.0" << "00:00:00.4"
+    QTest::newRow("below a second") << "00:01:40" << "00:00:00.0" << "00:00:00.4" << QString()
                                     << profile + " -t 0.4";
-    QTest::newRow("both") << "00:01:40" << "00:00:20" << "00:00:30.4"
+    QTest::newRow("both") << "00:01:40" << "00:00:20" << "00:00:30.4" << QString()
                           << profile + " -ss 00:00:20 -t 30.4";
-    QTest::newRow("same seconds, other spelling") << "00:01:40.00" << "00:00:00" << "00:01:40"
+    QTest::newRow("same seconds, other spelling") << "00:01:40.00" << "00:00:00" << "00:01:40" << QString()
                                                   << profile;
-    QTest::newRow("malformed clip length") << "00:01:40" << "00:00:00.0" << "abc"
-                                           << profile + " -t -1";
+    // Never a negative " -t ": such an item is not converted (ClipCutToNothing).
+    QTest::newRow("malformed clip length") << "00:01:40" << "00:00:00.0" << "abc" << QString()
+                                           << profile + " -t 0";
+    // An End past the file's end is kept as typed; the file ends first.
+    QTest::newRow("end past the file") << "00:00:02" << "00:00:00.0" << "00:00:10" << "00:00:10"
+                                       << profile + " -t 2";
+    QTest::newRow("start and end past the file") << "00:00:02.00" << "00:00:00.5" << "00:00:09.5"
+                                                 << "00:00:10" << profile + " -ss 00:00:00.5 -t 1.5";
 }
 
 void TestOutputNaming::itemArguments()
@@ -236,13 +251,26 @@ void TestOutputNaming::itemArguments()
     QFETCH(QString, length);
     QFETCH(QString, clipStart);
     QFETCH(QString, clipLength);
+    QFETCH(QString, clipEnd);
     QFETCH(QString, expected);
-    const ltvItemData rec = Item(length, clipStart, clipLength);
+    const ltvItemData rec = Item(length, clipStart, clipLength, clipEnd);
     QCOMPARE(ItemArguments(" -vcodec mpeg4 -s 320x240", rec), expected);
     // The profile text itself is never changed: a second item starts again from it.
     const ltvItemData full = Item("00:00:10", "00:00:00.0", "00:00:10");
     QCOMPARE(ItemArguments(" -vcodec mpeg4 -s 320x240", full), QString(" -vcodec mpeg4 -s 320x240"));
     QCOMPARE(ItemArguments(QString(), full), QString());
+}
+
+void TestOutputNaming::replaceQuestion()
+{
+    QCOMPARE(ReplaceQuestion({"a.mp4"}),
+             QString("1 file in the output folder would be replaced: a.mp4. Replace it?"));
+    QCOMPARE(ReplaceQuestion({"a.mp4", "b.mp4"}),
+             QString("2 files in the output folder would be replaced: a.mp4 and b.mp4. Replace them?"));
+    QCOMPARE(ReplaceQuestion({"a.mp4", "b.mp4", "c.mp4"}),
+             QString("3 files in the output folder would be replaced: a.mp4, b.mp4 and c.mp4. Replace them?"));
+    QCOMPARE(ReplaceQuestion({"a.mp4", "b.mp4", "c.mp4", "d.mp4", "e.mp4"}),
+             QString("5 files in the output folder would be replaced: a.mp4, b.mp4 and 3 more. Replace them?"));
 }
 
 void TestOutputNaming::clipCutToNothing()
@@ -251,6 +279,9 @@ void TestOutputNaming::clipCutToNothing()
     QVERIFY(ClipCutToNothing(Item("00:00:05.00", "00:00:01.0", "00:00:00.04")));
     QVERIFY(!ClipCutToNothing(Item("00:00:05.00", "00:00:01.0", "00:00:00.06")));
     QVERIFY(!ClipCutToNothing(Item("00:00:05.00", "00:00:01.0", "00:00:00.4")));
+    // Nothing of the file lies inside the clip, or the clip is garbage.
+    QVERIFY(ClipCutToNothing(Item("00:00:02.00", "00:00:01.0", "00:00:01.0", "00:00:01.0")));
+    QVERIFY(ClipCutToNothing(Item("00:00:05.00", "00:00:00.0", "abc")));
     // An untrimmed file is converted whatever it measures.
     QVERIFY(!ClipCutToNothing(Item("00:00:00.00", "00:00:00.0", "00:00:00.00")));
 }

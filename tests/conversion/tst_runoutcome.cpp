@@ -75,6 +75,97 @@ private slots:
         QCOMPARE(VerifyOutput(facts, clip, videoExpected), reason);
     }
 
+    void judgement_data()
+    {
+        QTest::addColumn<QString>("length");   // the output's, "" for none
+        QTest::addColumn<int>("streams");
+        QTest::addColumn<bool>("video");
+        QTest::addColumn<bool>("pictureExpected");
+        QTest::addColumn<double>("expected");  // the clip's seconds to convert
+        QTest::addColumn<double>("reached");   // the encoder's last progress time
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("good") << "00:00:03.00" << 2 << true << true << 3.0 << 2.96 << "" << "";
+        // The source's header claimed 4 s (clip start 0.5), the encoder read to its real end.
+        QTest::newRow("source shorter than it claims")
+            << "00:00:01.80" << 2 << true << true << 3.5 << 1.8 << ""
+            << "The source ends at 2.3 s although it claims 4.0 s.";
+        QTest::newRow("no progress seen") << "00:00:01.80" << 1 << true << true << 3.5 << 0.0 << ""
+                                          << "The source ends at 2.3 s although it claims 4.0 s.";
+        QTest::newRow("short of what the encoder reached")
+            << "00:00:01.00" << 2 << true << true << 3.5 << 3.4 << "The output lasts 1.0 s; the encoder reached 3.4 s."
+            << "";
+        QTest::newRow("no length, encoder read some") << "" << 1 << true << true << 3.0 << 2.9
+                                                      << "The output has no playable length." << "";
+        QTest::newRow("no stream") << "00:00:03.00" << 0 << false << false << 3.0 << 3.0
+                                   << "The output holds no stream." << "";
+        QTest::newRow("no picture where due") << "00:00:03.00" << 1 << false << true << 3.0 << 3.0
+                                              << "The output has no picture." << "";
+        QTest::newRow("sound from a sound-only source") << "00:00:03.00" << 1 << false << false << 3.0 << 3.0
+                                                        << "" << "";
+        QTest::newRow("unknown clip length") << "00:00:07.00" << 1 << true << true << 0.0 << 7.0 << "" << "";
+        QTest::newRow("two percent of a long clip") << "00:01:58.00" << 1 << true << true << 120.0 << 118.0
+                                                    << "" << "";
+    }
+
+    void judgement()
+    {
+        QFETCH(QString, length);
+        QFETCH(int, streams);
+        QFETCH(bool, video);
+        QFETCH(bool, pictureExpected);
+        QFETCH(double, expected);
+        QFETCH(double, reached);
+        QFETCH(QString, failure);
+        QFETCH(QString, note);
+        TOutputFacts facts;
+        facts.exists = true;
+        facts.size = 1000;
+        facts.lengthText = length;
+        facts.streams = streams;
+        facts.hasVideo = video;
+        TOutputExpectation expectation;
+        expectation.clipStart = 0.5;
+        expectation.expectedSeconds = expected;
+        expectation.claimedSeconds = 4.0;
+        expectation.pictureExpected = pictureExpected;
+        expectation.reachedSeconds = reached;
+        const TOutputVerdict verdict = JudgeOutput(facts, expectation);
+        QCOMPARE(verdict.failure, failure);
+        QCOMPARE(verdict.note, note);
+    }
+
+    void judgementOfMissingAndUnmeasuredOutputs()
+    {
+        TOutputFacts facts;
+        const TOutputExpectation expectation;
+        QCOMPARE(JudgeOutput(facts, expectation).failure, QString("The encoder wrote no output file."));
+        facts.exists = true;
+        QCOMPARE(JudgeOutput(facts, expectation).failure, QString("The output file is empty."));
+        // A measure that never answered: the file is kept, and the row says so.
+        facts.size = 10;
+        facts.measured = false;
+        const TOutputVerdict unmeasured = JudgeOutput(facts, expectation);
+        QVERIFY(unmeasured.failure.isEmpty());
+        QCOMPARE(unmeasured.note, QString("The output could not be measured; it was kept unchecked."));
+    }
+
+    void outputReportFacts()
+    {
+        const QByteArray report = "Input #0, mov, from '/out/.a Stream #9.mp4':\n"
+                                  "  Duration: 00:00:02.00, start: 0.000000, bitrate: 1 kb/s\n"
+                                  "  Stream #0:0(und): Audio: aac (LC), 48000 Hz, stereo, fltp\n";
+        TOutputFacts facts;
+        ReadOutputReport(report, "/out/.a Stream #9.mp4", facts);
+        QCOMPARE(facts.lengthText, QString("00:00:02.00"));
+        QCOMPARE(facts.streams, 1); // the path's own text does not count
+        QVERIFY(!facts.hasVideo);
+        ReadOutputReport(report + "  Stream #0:1: Video: h264, yuv420p, 320x240, 25 fps\n", "/out/.a Stream #9.mp4",
+                         facts);
+        QCOMPARE(facts.streams, 2);
+        QVERIFY(facts.hasVideo);
+    }
+
     void videoSwitchIsAWholeWord()
     {
         QVERIFY(DisablesVideo(" -c:a aac -vn "));
@@ -181,6 +272,24 @@ private slots:
         const QString text = QString::fromUtf8(file.readAll());
         QVERIFY(text.contains("Input: /in/a.mp4") && text.contains("Input: /in/b.mp4"));
         QVERIFY(text.contains("Conversion failed!") && text.contains("exit status 1"));
+
+        // Logs from the future (a clock once set wrong) never cost this
+        // run its own log, and a file of another name is not a log.
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(QFile(folder + QString("/velvo-20991231-0000%1.log").arg(i, 2, 10, QChar('0')))
+                        .open(QIODevice::WriteOnly));
+        QVERIFY(QFile(folder + "/velvo-notes.log").open(QIODevice::WriteOnly));
+        TRunLog now;
+        QVERIFY(now.Open(folder, base.addSecs(60)));
+        QVERIFY(QFileInfo::exists(now.Path()));
+        QVERIFY(QFileInfo::exists(folder + "/velvo-notes.log"));
+        QCOMPARE(QDir(folder).entryList({"velvo-2*.log"}, QDir::Files).size(), 21);
+
+        // The state folder is named cleanly whatever XDG_STATE_HOME ends with.
+        const QByteArray saved = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", "/s//state/");
+        QCOMPARE(VelvoStateFolder(), QString("/s/state/velvo"));
+        qputenv("XDG_STATE_HOME", saved);
 
         // A folder that cannot be made gives no log and no error.
         TRunLog none;
