@@ -2,6 +2,7 @@
 // the converter parses it, its conversion through ffmpeg with progress in
 // seconds, and that nothing keeps running once it is killed.
 #include "Clips.h"
+#include "TestFiles.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -13,6 +14,8 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <tuple>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -196,6 +199,7 @@ private slots:
     void convertRewritesEveryProgressForm();
     void convertStreamsProgressWhileRunning();
     void convertReportsChildSignal();
+    void convertWritesThroughTheGivenDescriptor();
     void convertForwardsTerminate();
 
     void groupKillLeavesNothingRunning();
@@ -650,6 +654,75 @@ void TestVxenc::convertReportsChildSignal()
     QVERIFY(enc.Finish());
     QCOMPARE(enc.process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(enc.process().exitCode(), 128 + SIGUSR1);
+    // Said last, for the row's tooltip.
+    QVERIFY2(enc.output().endsWith(QString("vxenc: ffmpeg ended by signal %1\n").arg(SIGUSR1)),
+             qPrintable(enc.output()));
+}
+
+void TestVxenc::convertWritesThroughTheGivenDescriptor()
+{
+    // The file is made by the caller and handed over open; its path is not
+    // opened again (here it names nothing at all).
+    const QString made = Path("made-by-velvo.part");
+    const int fd = ::open(QFile::encodeName(made).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    QVERIFY(fd >= 0);
+    QProcessEnvironment env = FakeEnvironment("args");
+    env.insert("VXENC_OUTPUT_FD", QString::number(fd));
+    const QString named = Path("missing dir/out.MKV");
+    {
+        Encoder enc({"-y", "-i", "in.mp4", "-c:v", "libx264", named}, env);
+        QVERIFY(enc.Finish());
+        QCOMPARE(enc.process().exitCode(), 0);
+        const QStringList seen = ArgumentsSeen(enc.output());
+        const QString through = QString("/proc/self/fd/%1").arg(fd);
+        QCOMPARE(seen.mid(seen.size() - 3), QStringList({"-f", "matroska", through}));
+        QVERIFY2(enc.output().contains("WROTE[" + through + "]"), qPrintable(enc.output()));
+    }
+    QCOMPARE(ReadBytes(made), QByteArray("fake output"));
+    {
+        // A format the profile chooses for the output stays its choice.
+        Encoder enc({"-f", "lavfi", "-y", "-i", "in", "-f", "mp4", Path("x.mov")}, env);
+        QVERIFY(enc.Finish());
+        const QStringList seen = ArgumentsSeen(enc.output());
+        QCOMPARE(seen.last(), QString("/proc/self/fd/%1").arg(fd));
+        QCOMPARE(seen.count("-f"), 2); // the input's and the profile's
+        QVERIFY(!seen.contains("mov"));
+    }
+    // No open file behind the number, or no format for the name: refused.
+    for (const auto &[number, output, words] :
+         {std::tuple<QString, QString, QString>{"999", "out.mp4", "VXENC_OUTPUT_FD=999 is not an open file"},
+          {QString::number(fd), "out.xyz", "no output format is known for"}}) {
+        QProcessEnvironment bad = env;
+        bad.insert("VXENC_OUTPUT_FD", number);
+        Encoder enc({"-y", "-i", "in.mp4", output}, bad);
+        QVERIFY(enc.Finish());
+        QCOMPARE(enc.process().exitCode(), 1);
+        QVERIFY2(enc.output().startsWith("vxenc: " + words), qPrintable(enc.output()));
+    }
+    ::close(fd);
+
+    // The real ffmpeg: MP4 moved to the front (+faststart reads the file
+    // again) and MKV, both whole and playable.
+    for (const QString &ext : {"mp4", "mkv"}) {
+        const QString file = Path("through-fd." + ext);
+        const int out = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(out >= 0);
+        QProcessEnvironment real = QProcessEnvironment::systemEnvironment();
+        real.insert("VXENC_OUTPUT_FD", QString::number(out));
+        Encoder enc({"-y", "-i", m_clip, "-c:v", "libx264", "-preset", "ultrafast", "-movflags", "+faststart",
+                     "/nowhere/named." + ext},
+                    real);
+        QVERIFY(enc.Finish());
+        ::close(out);
+        QVERIFY2(enc.process().exitCode() == 0, qPrintable(enc.output()));
+        const MediaReport r = ProbeMedia(file);
+        QVERIFY2(r.ok && qAbs(r.duration - 2.0) < 0.2, qPrintable(file));
+        QVERIFY(DecodesCleanly(file));
+        if (ext == "mp4") {
+            const QByteArray head = ReadBytes(file).left(4096);
+            QVERIFY2(head.indexOf("moov") >= 0 && head.indexOf("moov") < head.indexOf("mdat"), "not fast-start");
+        }
+    }
 }
 
 void TestVxenc::convertForwardsTerminate()

@@ -1,6 +1,8 @@
 // Stands in for ffmpeg behind vxenc (VXENC_FFMPEG). What it does is chosen by
 // the environment, so the tests control it without touching vxenc's arguments:
-//   FAKE_FFMPEG_MODE=args      report stdin state and every argument
+//   FAKE_FFMPEG_MODE=args      report stdin state and every argument; an
+//                              argument /proc/self/fd/<n> is written to
+//                              ("fake output") and reported as WROTE[...]
 //   FAKE_FFMPEG_MODE=progress  print a fixed set of progress reports
 //   FAKE_FFMPEG_MODE=hold      print one report, then wait for the file named
 //                              by FAKE_FFMPEG_RELEASE (at most 120 s)
@@ -11,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,8 +51,14 @@ int main(int argc, char **argv)
         char c;
         const bool eof = poll(&in, 1, 200) == 1 && read(STDIN_FILENO, &c, 1) == 0;
         Say(eof ? "STDIN:EOF\n" : "STDIN:OPEN\n");
-        for (int i = 1; i < argc; ++i)
+        for (int i = 1; i < argc; ++i) {
             Say(std::string("ARG[") + argv[i] + "]\n");
+            if (std::strncmp(argv[i], "/proc/self/fd/", 14) == 0) {
+                const int fd = open(argv[i], O_WRONLY | O_TRUNC);
+                if (fd >= 0 && write(fd, "fake output", 11) == 11)
+                    Say(std::string("WROTE[") + argv[i] + "]\n");
+            }
+        }
     } else if (mode == "progress") {
         Say("Input #0, lavfi, from 'x':\n  Duration: N/A, start: 0.000000, bitrate: N/A\n");
         Say("    creation_time   : 2020-01-01T00:00:00.000000Z\n");
