@@ -1,5 +1,7 @@
 #include "conversion/EncoderProcess.h"
 
+#include "common/ChildProcess.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -70,8 +72,11 @@ TEncoderProcess::TEncoderProcess(QObject *parent)
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     // The encoder reads nothing; an ended input keeps it from waiting for any.
     m_process->setStandardInputFile(QProcess::nullDevice());
-    // Its own process group, so that a kill reaches whatever it started.
-    m_process->setChildProcessModifier([] { ::setpgid(0, 0); });
+    // Its own process group, so that a kill reaches whatever it started;
+    // it ends with this program, and holds no descriptor of ours but the
+    // output file handed over.
+    const pid_t self = ::getpid();
+    m_process->setChildProcessModifier([this, self] { PrepareChildProcess(self, m_outputFd); });
 }
 
 TEncoderProcess::~TEncoderProcess()
@@ -91,6 +96,11 @@ bool TEncoderProcess::Start(const QString &program, const EncoderCommand &comman
     const QFileInfo info(program);
     if (!info.isFile() || !info.isExecutable())
         return false;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("VXENC_OUTPUT_FD"));
+    if (m_outputFd >= 0)
+        environment.insert(QStringLiteral("VXENC_OUTPUT_FD"), QString::number(m_outputFd));
+    m_process->setProcessEnvironment(environment);
     m_process->start(program, command.args, QIODevice::ReadOnly);
     if (!m_process->waitForStarted(-1)) {
         // The encoder was never started; nothing is left to end.

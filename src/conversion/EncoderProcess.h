@@ -38,6 +38,9 @@ public:
     // Starts program with the command's argument list in its own process
     // group. False when it cannot be started (missing, not executable).
     bool Start(const QString &program, const EncoderCommand &command);
+    // The starts that follow hand the open output file fd to the encoder
+    // alone, named in its environment as VXENC_OUTPUT_FD; -1 for none.
+    void SetOutputDescriptor(int fd) { m_outputFd = fd; }
 
     // The next piece of output, at most ChunkSize bytes. False when the
     // output has ended (the encoder closed it or was killed).
@@ -78,5 +81,6 @@ private:
     qint64 m_startedPid = 0;
     bool m_started = false;
     bool m_timedOut = false;
+    int m_outputFd = -1;
     QElapsedTimer m_clock; // since Start
 };

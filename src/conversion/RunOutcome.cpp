@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 
 QString PartialOutputPath(const QString &finalPath, const QString &mark)
 {
@@ -131,11 +132,31 @@ bool Mentions(const QStringList &lines, std::initializer_list<const char *> need
     return false;
 }
 
+// The signal that ended ffmpeg, as the encoder says it last ("vxenc:
+// ffmpeg ended by signal 11"); 0 when it did not say so.
+int EndingSignal(const QStringList &lines)
+{
+    static const QString said = QStringLiteral("vxenc: ffmpeg ended by signal ");
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+        if (it->isEmpty())
+            continue;
+        bool ok = false;
+        const int signal = it->startsWith(said) ? it->mid(said.size()).toInt(&ok) : 0;
+        return ok && signal > 0 ? signal : 0;
+    }
+    return 0;
+}
+
 // The cause of a failure in words, from what the encoder said last.
 QString Cause(const TEncoderEnd &end, const QStringList &lines)
 {
     if (end.outputFolderGone)
         return QStringLiteral("The output folder was removed during the conversion.");
+    if (const int signal = EndingSignal(lines)) {
+        if (signal == SIGXFSZ)
+            return QStringLiteral("The output file reached this session's file size limit (ulimit -f).");
+        return QStringLiteral("The encoder crashed (signal %1).").arg(signal);
+    }
     if (Mentions(lines, {"No space left on device", "Disk quota exceeded"}))
         return QStringLiteral("The disk is full.");
     if (Mentions(lines, {"File too large"}))

@@ -1,5 +1,6 @@
 #include "tasks/MeasureProcess.h"
 
+#include "common/ChildProcess.h"
 #include "conversion/EncoderProcess.h"
 #include "tasks/MediaProbe.h"
 
@@ -19,14 +20,9 @@ TMeasureProcess::TMeasureProcess(QObject *parent)
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->setStandardInputFile(QProcess::nullDevice());
     const pid_t parentPid = ::getpid();
-    m_process->setChildProcessModifier([parentPid] {
-        // Its own group, so an end reaches whatever it started; and it ends
-        // with the program that started it, even one killed outright.
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parentPid)
-            ::_exit(127);
-    });
+    // Its own group, so an end reaches whatever it started; and it ends
+    // with the program that started it, even one killed outright.
+    m_process->setChildProcessModifier([parentPid] { PrepareChildProcess(parentPid, -1); });
     m_limit->setSingleShot(true);
     connect(m_limit, &QTimer::timeout, this, [this] { End(false); });
     connect(m_process, &QProcess::readyReadStandardOutput, this, &TMeasureProcess::Collect);

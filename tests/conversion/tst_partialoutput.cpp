@@ -3,6 +3,8 @@
 // that very file; and the list that lets the next start remove the partial
 // files of a program killed outright, never anything else.
 
+#include "FakeEncoder.h"
+#include "conversion/EncoderProcess.h"
 #include "conversion/PartialOutput.h"
 #include "conversion/PartialsList.h"
 
@@ -142,6 +144,32 @@ private slots:
             QFile::remove(partial.Path());
         }
         QCOMPARE(Read(victim), QByteArray("precious"));
+    }
+
+    void handedToTheEncoderAlone()
+    {
+        FakeEncoder fake(m_out);
+        QVERIFY(fake.isValid());
+        fake.setScript("[convert]\nfds\nwrite through the descriptor\n");
+        TPartialOutput partial;
+        QString error;
+        QVERIFY(partial.Create(m_out + "clip.mp4", error));
+        // A descriptor left open to children, as libraries now and then do.
+        const int leaked = ::open("/dev/null", O_RDONLY);
+        QVERIFY(leaked > 2);
+        TEncoderProcess encoder;
+        encoder.SetOutputDescriptor(partial.Descriptor());
+        QVERIFY(encoder.Start(fake.path(), ConvertCommand(m_out + "in.avi", " -c:v libx264", partial.Path())));
+        QByteArray output, chunk;
+        while (encoder.ReadChunk(chunk, false))
+            output += chunk;
+        ::close(leaked);
+        QVERIFY(encoder.ExitedNormally());
+        // Nothing but the output file came along.
+        QVERIFY2(output.contains("fds:\n"), output.constData());
+        QCOMPARE(Read(partial.Path()), QByteArray("through the descriptor"));
+        // The last argument still names the file, for the log.
+        QCOMPARE(fake.conversions().last().last(), partial.Path());
     }
 
     void theListLetsTheNextStartRemoveLeftovers()

@@ -195,6 +195,13 @@ private slots:
                                << "The encoder crashed.";
         QTest::newRow("folder gone") << false << true << QStringList{"muxing overhead: 1%"}
                                      << "The output folder was removed during the conversion.\nmuxing overhead: 1%";
+        // ffmpeg killed by a signal: the encoder exits 128 + N and says so last.
+        QTest::newRow("ffmpeg crashed") << false << false
+                                        << QStringList{"frame=1 time=0.04", "vxenc: ffmpeg ended by signal 11"}
+                                        << "The encoder crashed (signal 11).\nvxenc: ffmpeg ended by signal 11";
+        QTest::newRow("file size limit") << false << false << QStringList{"vxenc: ffmpeg ended by signal 25"}
+                                         << "The output file reached this session's file size limit (ulimit -f).\n"
+                                            "vxenc: ffmpeg ended by signal 25";
         QTest::newRow("other") << false << false << QStringList{"something odd"}
                                << "The encoder ended with exit code 3.\nsomething odd";
     }

@@ -14,6 +14,11 @@
 //   hang           sleeps until killed
 //   write <text>   text (escapes as for out) into $OUT, created or truncated
 //   nooutput       the conversion ends without writing $OUT
+//   fds            prints "fds:" and the descriptors it holds besides 0, 1, 2
+//                  and the output's, each followed by ","
+//
+// With VXENC_OUTPUT_FD=<n> (the output made by the program and handed over
+// open) every write of $OUT goes to that descriptor instead of the path.
 //
 // A conversion that ends normally (the end of its lines, or exit 0) writes
 // $OUT, unless it exists, as "fakeenc-output <seconds> <video|novideo>": the
@@ -25,6 +30,7 @@
 // a measure prints a small report and a conversion a few progress lines.
 
 #include <cerrno>
+#include <dirent.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +40,7 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 #include <vector>
@@ -43,6 +50,8 @@ namespace {
 std::string g_self;
 std::string g_in;
 std::string g_out;
+std::string g_outFile; // where $OUT is written: the path, or /proc/self/fd/<n>
+int g_outFd = -1;
 std::vector<std::string> g_args;
 bool g_measure = false;
 bool g_writeOutput = true;
@@ -123,7 +132,9 @@ double LengthOfInput()
 // What a real encoder leaves behind after a normal end.
 void WriteOutput()
 {
-    if (g_measure || !g_writeOutput || g_out.empty() || access(g_out.c_str(), F_OK) == 0)
+    struct stat info {};
+    if (g_measure || !g_writeOutput || g_out.empty()
+        || (stat(g_outFile.c_str(), &info) == 0 && (g_outFd < 0 || info.st_size > 0)))
         return;
     double seconds = LengthOfInput() - std::atof(ArgAfter("-ss").c_str());
     const std::string t = ArgAfter("-t");
@@ -135,7 +146,7 @@ void WriteOutput()
             video = false;
     char text[128];
     std::snprintf(text, sizeof text, "fakeenc-output %.2f %s\n", seconds, video ? "video" : "novideo");
-    WriteFile(g_out, text);
+    WriteFile(g_outFile, text);
 }
 
 // Measures a file written by WriteOutput; false for any other file.
@@ -235,7 +246,18 @@ void RunLine(const std::string &line)
             WriteOutput();
         std::_Exit(std::atoi(rest.c_str()));
     } else if (command == "write") {
-        WriteFile(g_out, Expand(rest));
+        WriteFile(g_outFile, Expand(rest));
+    } else if (command == "fds") {
+        std::string list = "fds:";
+        DIR *dir = opendir("/proc/self/fd");
+        while (dirent *entry = dir ? readdir(dir) : nullptr) {
+            const int fd = std::atoi(entry->d_name);
+            if (entry->d_name[0] != '.' && fd > 2 && fd != g_outFd && fd != dirfd(dir))
+                list += std::string(entry->d_name) + ",";
+        }
+        if (dir)
+            closedir(dir);
+        WriteAll(1, list + "\n");
     } else if (command == "nooutput") {
         g_writeOutput = false;
     } else if (command == "crash") {
@@ -293,6 +315,11 @@ int main(int argc, char **argv)
         }
     if (!args.empty())
         g_out = args.back();
+    g_outFile = g_out;
+    if (const char *fd = std::getenv("VXENC_OUTPUT_FD")) {
+        g_outFd = std::atoi(fd);
+        g_outFile = "/proc/self/fd/" + std::to_string(g_outFd);
+    }
     const bool measure = args.size() == 2 && args[0] == "-i";
     g_measure = measure;
     if (measure && MeasureOwnOutput())
