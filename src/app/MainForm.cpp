@@ -18,6 +18,7 @@
 #include "profiles/ValueListEditor.h"
 #include "settings/Settings.h"
 #include "tasks/FileTypes.h"
+#include "tasks/TaskListState.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -572,6 +573,10 @@ void TMainForm::EndSession()
             break;
     }
     if (RunState != 0) {
+        // Not a normal close: the batch's names and ranges are offered back
+        // at the next start.
+        if (TaskListKeeper)
+            TaskListKeeper->KeepForNextStart();
         if (!CloseRequestedDuringRun) {
             CloseRequestedDuringRun = true;
             FormClose();

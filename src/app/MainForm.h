@@ -212,7 +212,9 @@ public:
 
     // ---- preferences (prefs/) ----
     void LoadMainPreferences();
+    // Writes nothing until LoadMainPreferences has run.
     void SavePreferences();
+    bool PreferencesLoaded = false;
 
     // ---- conversion (conversion/) ----
     TEncoderProcess *Encoder = nullptr; // shared by the probe and the run

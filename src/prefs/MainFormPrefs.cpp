@@ -28,6 +28,10 @@ void TMainForm::LoadMainPreferences()
         Platform::Instance().MessageBox(this, e.message(), "Velvo", Platform::Icon::Error);
     }
     edtOutputdir->setText(outputPath);
+    // From here on the close writes the preferences back; a start-up ended
+    // before this point (a signal while a start-up question waits) changes
+    // nothing, so no -1 or empty folder replaces what the user had.
+    PreferencesLoaded = true;
     if (cmbProfile->count() == 0)
         return;
     // A position outside the list selects nothing; -1 is saved at close.
@@ -56,6 +60,8 @@ void TMainForm::SetOutputFolder(const QString &folder)
 
 void TMainForm::SavePreferences()
 {
+    if (!PreferencesLoaded)
+        return;
     TGeneralPreferences prefs =
         SettingForm ? SettingForm->CurrentGeneralPreferences() : MainDefaults(Files.DefaultOutputFolder);
     prefs.OutputPath = edtOutputdir->text();

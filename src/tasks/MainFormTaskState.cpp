@@ -56,6 +56,10 @@ void TMainForm::SetupTaskListState()
     };
 
     for (const QString &orphan : OrphanedTaskLists(folder)) {
+        // A session that ends meanwhile leaves every list it has not
+        // finished with for the next start.
+        if (Platform::SessionEnding())
+            break;
         const QString claimed = ClaimTaskList(orphan);
         if (claimed.isEmpty())
             continue; // another program took it over
@@ -72,13 +76,23 @@ void TMainForm::SetupTaskListState()
                 QStringLiteral("Velvo"), Platform::Icon::Warning);
             continue;
         }
-        if (!snapshot.Rows.isEmpty()
-            && Platform::Instance().MessageBox(this, RestoreQuestion(int(snapshot.Rows.size())),
-                                               QStringLiteral("Velvo"), Platform::Icon::Question,
-                                               Platform::Buttons::YesNo) == Platform::Yes) {
-            RestoreTaskList(snapshot.Rows);
-            // Kept in this program's own file before the old one goes.
-            TaskListKeeper->SaveNow();
+        if (!snapshot.Rows.isEmpty()) {
+            const int answer = Platform::Instance().MessageBox(this, RestoreQuestion(int(snapshot.Rows.size())),
+                                                               QStringLiteral("Velvo"), Platform::Icon::Question,
+                                                               Platform::Buttons::YesNo);
+            if (Platform::SessionEnding()) {
+                // Closed by the session's end, not answered: asked again next time.
+                std::rename(QFile::encodeName(claimed).constData(), QFile::encodeName(orphan).constData());
+                break;
+            }
+            // Kept in this program's own file before the old one goes; when
+            // that cannot be written, the old one stays (and is offered
+            // again once this program has ended).
+            if (answer == Platform::Yes) {
+                RestoreTaskList(snapshot.Rows);
+                if (!TaskListKeeper->SaveNow())
+                    continue;
+            }
         }
         QFile::remove(claimed);
     }
@@ -86,9 +100,11 @@ void TMainForm::SetupTaskListState()
 
 void TMainForm::RestoreTaskList(const QList<QStringList> &rows)
 {
-    // Into the list as start-up finds it, empty.
+    // A file already in the list (from another list left behind) comes once.
     QList<QTreeWidgetItem *> items;
     QSet<QString> seen;
+    for (int i = 0; i < ltvTask->topLevelItemCount(); ++i)
+        seen.insert(ltvTask->topLevelItem(i)->text(0));
     for (const QStringList &row : rows) {
         const QString input = row.value(0);
         if (input.isEmpty() || seen.contains(input))

@@ -298,7 +298,14 @@ void TTaskListKeeper::Watch(bool on)
 TTaskListKeeper::~TTaskListKeeper()
 {
     // A normal end: nothing is left to restore.
-    QFile::remove(m_path);
+    if (!m_keep)
+        QFile::remove(m_path);
+}
+
+void TTaskListKeeper::KeepForNextStart()
+{
+    m_keep = true;
+    SaveNow();
 }
 
 void TTaskListKeeper::Changed()
@@ -309,15 +316,13 @@ void TTaskListKeeper::Changed()
     m_timer.start();
 }
 
-void TTaskListKeeper::SaveNow()
+bool TTaskListKeeper::SaveNow()
 {
     m_timer.stop();
     Watch(true);
     const int count = m_model->rowCount();
-    if (count == 0) {
-        QFile::remove(m_path);
-        return;
-    }
+    if (count == 0)
+        return QFile::remove(m_path) || !QFileInfo::exists(m_path);
     const int columns = std::min(m_model->columnCount(), TaskRowTexts);
     const QByteArray text = TaskListText(::getpid(), m_processStart, count, [this, columns](int row, int k) {
         return k < columns ? m_model->index(row, k).data().toString() : QString();
@@ -333,4 +338,5 @@ void TTaskListKeeper::SaveNow()
         m_reported = true;
         OnSaveError(error);
     }
+    return error.isEmpty();
 }

@@ -49,7 +49,8 @@ QString ClaimTaskList(const QString &orphan);
 
 // Saves the rows of a list model (columns 0 to 10 of its top-level rows) to
 // its file, at most once per interval after a change; removes the file when
-// the list is empty and when the keeper is destroyed (a normal end).
+// the list is empty and when the keeper is destroyed (a normal end) unless
+// told to keep it.
 class TTaskListKeeper : public QObject {
     Q_OBJECT
 public:
@@ -57,8 +58,13 @@ public:
     ~TTaskListKeeper() override;
 
     const QString &Path() const { return m_path; }
-    // Writes a pending change at once.
-    void SaveNow();
+    // Writes a pending change at once; false when the file could not be
+    // written.
+    bool SaveNow();
+    // Writes the list now, and leaves the file when the keeper goes: the
+    // program ends without a normal close (a session's end during a run),
+    // and the list is offered back at the next start.
+    void KeepForNextStart();
     bool Pending() const { return m_timer.isActive(); }
     // Called once, for the first save that fails (later failures are silent).
     std::function<void(const QString &)> OnSaveError;
@@ -75,5 +81,6 @@ private:
     qint64 m_processStart;
     QTimer m_timer;
     bool m_reported = false;
+    bool m_keep = false;
     QList<QMetaObject::Connection> m_watches;
 };

@@ -2,6 +2,7 @@
 // files belong to a program that is gone, the keeper's saves, and the start
 // that offers a left-behind list back (also after a real SIGKILL).
 
+#include "../settings/SettingsTestUtil.h"
 #include "TaskTestUtil.h"
 #include "TestProgram.h"
 
@@ -12,9 +13,11 @@
 #include "tasks/TaskListState.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTimer>
 #include <QtTest>
 
 #include <csignal>
@@ -341,6 +344,145 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(ReadSnapshot(own).Rows.size(), 4, 5000);
         prog.stop();
         QCOMPARE(StateFiles(prog), QStringList());
+    }
+
+    void sessionEndWhileTheRestoreQuestionWaits()
+    {
+        // The real program, held by the question; a logout's SIGTERM arrives.
+        TestProgram prog;
+        QVERIFY(QFile::copy(QString(VELVO_PROGRAM_DIR) + "velvo", prog.path("velvo")));
+        QFile::setPermissions(prog.path("velvo"), QFile::permissions(prog.path("velvo")) | QFile::ExeOwner);
+        prog.addProfile("A.vpf", SampleProfile);
+        prog.addProfile("B.vpf", SampleProfile);
+        const QByteArray prefs = "[Main]\r\nProfile=1\r\nOutput Path=" + prog.dir().toUtf8() + "\r\n";
+        prog.writePreferences(prefs);
+        const QString input = prog.path("in/kept.avi");
+        QVERIFY(Touch(input));
+        TTaskListSnapshot left;
+        left.Pid = DeadPid();
+        left.Rows << RowTexts(input, "OK", "kept name");
+        const QString leftover = TaskListPath(StateFolder(prog), left.Pid);
+        WriteLeftover(leftover, TaskListText(left));
+
+        QProcess velvo;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_STATE_HOME", StateHome(prog));
+        velvo.setProcessEnvironment(env);
+        velvo.start(prog.path("velvo"), {});
+        QVERIFY(velvo.waitForStarted());
+        // Claimed just before the question is asked.
+        const QString claimed = TaskListPath(StateFolder(prog), velvo.processId()).replace(".ini", "-1.ini");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(claimed), 30000);
+        QTest::qWait(300);
+        ::kill(velvo.processId(), SIGTERM);
+        QVERIFY(velvo.waitForFinished(10000));
+        QCOMPARE(velvo.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(velvo.exitCode(), 0);
+        // Nothing answered, nothing lost, nothing changed.
+        QCOMPARE(StateFiles(prog), QStringList{QFileInfo(leftover).fileName()});
+        QCOMPARE(ReadSnapshot(leftover).Rows, left.Rows);
+        QCOMPARE(prog.readFile("Preferences.ini"), prefs);
+
+        // The next start asks again, and Yes brings the row back.
+        TMainForm *form = prog.start();
+        QCOMPARE(prog.platform.messages.size(), 1);
+        QCOMPARE(Captions(form), QStringList{input});
+        QCOMPARE(Row(form, 0).OutputName, QString("kept name"));
+        QCOMPARE(form->cmbProfile->currentText(), QString("B"));
+    }
+
+    void sessionEndInsideTheStartUpChangesNoPreference()
+    {
+        // Ended while the question waits, in the program itself: the kept
+        // list goes back under its name and Preferences.ini is not written.
+        TestProgram prog;
+        prog.addProfile("A.vpf", SampleProfile);
+        prog.fakeEncoder();
+        const QByteArray prefs = "[Main]\r\nProfile=0\r\nOverwrite=0\r\n";
+        prog.writePreferences(prefs);
+        QStringList leftovers;
+        for (int i = 0; i < 2; ++i) {
+            TTaskListSnapshot left;
+            left.Pid = DeadPid();
+            left.Rows << RowTexts(prog.path(QString("in/%1.avi").arg(i)), "OK");
+            leftovers << TaskListPath(StateFolder(prog), left.Pid);
+            WriteLeftover(leftovers.last(), TaskListText(left));
+        }
+        prog.platform.onMessage = [](const FakePlatform::Message &) { MainForm->EndSession(); };
+        prog.start({}, false);
+        QCOMPARE(prog.platform.messages.size(), 1);
+        prog.stop();
+        QStringList expected;
+        for (const QString &path : leftovers)
+            expected << QFileInfo(path).fileName();
+        expected.sort();
+        QCOMPARE(StateFiles(prog), expected);
+        QCOMPARE(prog.readFile("Preferences.ini"), prefs);
+    }
+
+    void aFileInSeveralListsComesOnce()
+    {
+        TestProgram prog;
+        prog.fakeEncoder();
+        const QString shared = prog.path("in/shared.avi");
+        const QString own = prog.path("in/own.avi");
+        QVERIFY(Touch(shared) && Touch(own));
+        for (const QList<QStringList> &rows : {QList<QStringList>{RowTexts(shared, "OK", "first")},
+                                               QList<QStringList>{RowTexts(own, "OK"), RowTexts(shared, "OK", "second")}}) {
+            TTaskListSnapshot left;
+            left.Pid = DeadPid();
+            left.Rows = rows;
+            WriteLeftover(TaskListPath(StateFolder(prog), left.Pid), TaskListText(left));
+        }
+        TMainForm *form = prog.start();
+        QCOMPARE(prog.platform.messages.size(), 2);
+        QStringList captions = Captions(form);
+        captions.sort();
+        QCOMPARE(captions, QStringList({own, shared}));
+    }
+
+    void aRestoreThatCannotBeKeptKeepsTheOldList()
+    {
+        TestProgram prog;
+        prog.fakeEncoder();
+        const QString input = prog.path("in/a.avi");
+        QVERIFY(Touch(input));
+        TTaskListSnapshot left;
+        left.Pid = DeadPid();
+        left.Rows << RowTexts(input, "OK");
+        WriteLeftover(TaskListPath(StateFolder(prog), left.Pid), TaskListText(left));
+        // This program's own list cannot be written (a folder has its name).
+        QVERIFY(QDir().mkpath(TaskListPath(StateFolder(prog), ::getpid())));
+        TMainForm *form = prog.start();
+        QCOMPARE(Captions(form), QStringList{input});
+        QCOMPARE(prog.platform.messages.size(), 2); // the question, then the warning
+        QVERIFY(prog.platform.messages[1].text.startsWith("The task list cannot be kept in \""));
+        // The only copy is still on disk, claimed by this program for now.
+        const QString claimed = TaskListPath(StateFolder(prog), ::getpid()).replace(".ini", "-1.ini");
+        QCOMPARE(ReadSnapshot(claimed).Rows, left.Rows);
+    }
+
+    void sessionEndDuringARunKeepsTheList()
+    {
+        TestProgram prog;
+        prog.addProfile("A.vpf", SampleProfile);
+        prog.fakeEncoder().setScript("[convert]\nout time=1.00 \nhang\n");
+        const QString input = prog.path("in/a.avi");
+        QVERIFY(Touch(input));
+        TMainForm *form = prog.start({input});
+        ltvItemData rec = Row(form, 0);
+        rec.OutputName = "my name";
+        form->WriteItemData(0, sdAll, rec);
+        QTimer::singleShot(500, form, [form] { form->EndSession(); });
+        form->tbtnStartClick();
+        QTRY_COMPARE_WITH_TIMEOUT(form->RunState, 0, 10000);
+        prog.stop();
+        // Not a normal close: the next start offers the batch back.
+        const QString own = TaskListPath(StateFolder(prog), ::getpid());
+        QCOMPARE(ReadSnapshot(own).Rows.size(), 1);
+        QCOMPARE(ReadSnapshot(own).Rows[0][4], QString("my name"));
+        QFile::remove(own);
     }
 
     void malformedLeftoverIsSetAside()
