@@ -9,7 +9,9 @@
 #include "common/Named.h"
 #include "prefs/Preferences.h"
 #include "common/ProgramFolder.h"
+#include "common/UserFolders.h"
 #include "conversion/EncoderProcess.h"
+#include "conversion/PartialsList.h"
 #include "ini/NewInifiles.h"
 #include "preview/PreviewWidgets.h"
 #include "profiles/CustomSize.h"
@@ -467,6 +469,8 @@ void TMainForm::FormCreate(const QStringList &arguments)
     // 8
     FillProfileCatalogue();
 
+    // Partial outputs of a program that was killed outright go first.
+    RemoveLeftoverPartials(VelvoStateFolder());
     // A task list left behind by a program that died comes before the
     // command line's files.
     SetupTaskListState();

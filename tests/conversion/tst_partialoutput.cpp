@@ -5,6 +5,7 @@
 
 #include "FakeEncoder.h"
 #include "conversion/EncoderProcess.h"
+#include "conversion/ItemOutput.h"
 #include "conversion/PartialOutput.h"
 #include "conversion/PartialsList.h"
 
@@ -14,6 +15,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <functional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -170,6 +173,64 @@ private slots:
         QCOMPARE(Read(partial.Path()), QByteArray("through the descriptor"));
         // The last argument still names the file, for the log.
         QCOMPARE(fake.conversions().last().last(), partial.Path());
+    }
+
+    void anItemsOutputFromStartToName()
+    {
+        const QString state = m_dir.path() + "/state-item/velvo";
+        TPartialsList list(state);
+        QString failure;
+        {
+            // Rename mode: a file made under the final name meanwhile is kept
+            // and the output takes the next free name.
+            TItemOutput item(&list);
+            QVERIFY(item.Begin(m_out + "clip.mp4", failure));
+            QCOMPARE(list.Count(), 1);
+            QVERIFY(WriteThrough(item.Partial(), "new"));
+            QVERIFY(Write(m_out + "clip.mp4", "made meanwhile"));
+            QVERIFY(Write(m_out + "clip_1.mp4", "also taken"));
+            QStringList offered{m_out + "clip_1.mp4", m_out + "clip_1_1.mp4"};
+            const QString taken = item.Commit(false, [&] { return offered.takeFirst(); }, failure);
+            QCOMPARE(taken, m_out + "clip_1_1.mp4");
+            QCOMPARE(Read(taken), QByteArray("new"));
+            QCOMPARE(Read(m_out + "clip.mp4"), QByteArray("made meanwhile"));
+            QCOMPARE(Read(m_out + "clip_1.mp4"), QByteArray("also taken"));
+            QCOMPARE(list.Count(), 0);
+        }
+        QVERIFY(QFileInfo::exists(m_out + "clip_1_1.mp4"));
+        {
+            // Every name taken: the item fails and leaves nothing.
+            TItemOutput item(&list);
+            QVERIFY(item.Begin(m_out + "clip.mp4", failure));
+            QCOMPARE(item.Commit(false, [] { return QString(); }, failure), QString());
+            QCOMPARE(failure, QString("No free output file name was found."));
+            QVERIFY(!QFileInfo::exists(item.Partial().Path()));
+            QCOMPARE(list.Count(), 0);
+        }
+        {
+            // The partial name swapped by someone else.
+            TItemOutput item(&list);
+            QVERIFY(item.Begin(m_out + "swap.mp4", failure));
+            QVERIFY(QFile::remove(item.Partial().Path()) && Write(item.Partial().Path(), "planted"));
+            QCOMPARE(item.Commit(true, {}, failure), QString());
+            QCOMPARE(failure, QString("The output folder changed while converting."));
+            QVERIFY(!QFileInfo::exists(m_out + "swap.mp4"));
+            QCOMPARE(Read(item.Partial().Path()), QByteArray("planted")); // not ours, not removed
+            QFile::remove(item.Partial().Path());
+        }
+        QString partialPath;
+        {
+            // Stopped or failed: the partial file goes with the item.
+            TItemOutput item(&list);
+            QVERIFY(item.Begin(m_out + "stopped.mp4", failure));
+            partialPath = item.Partial().Path();
+            QVERIFY(QFileInfo::exists(partialPath));
+        }
+        QVERIFY(!QFileInfo::exists(partialPath));
+        QCOMPARE(list.Count(), 0);
+        TItemOutput nowhere(&list);
+        QVERIFY(!nowhere.Begin(m_dir.path() + "/no/such/folder/a.mp4", failure));
+        QVERIFY(failure.startsWith("The output file could not be created: "));
     }
 
     void theListLetsTheNextStartRemoveLeftovers()
