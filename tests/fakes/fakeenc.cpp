@@ -24,7 +24,7 @@
 // $OUT, unless it exists, as "fakeenc-output <seconds> <video|novideo>": the
 // seconds of -t, or of the input (its content "fakeenc-length <seconds>",
 // else 100) less -ss; novideo when -vn was given. Measuring such a file
-// reports that length and, unless novideo, a video stream.
+// reports that length, unless novideo a video stream, and an audio stream.
 //
 // Lines before the first section header run in both modes. Without a script
 // a measure prints a small report and a conversion a few progress lines.
@@ -165,6 +165,7 @@ bool MeasureOwnOutput()
                          ", start: 0.000000, bitrate: 1000 kb/s\n";
     if (content.find("novideo") == std::string::npos)
         report += "    Stream #0:0: Video: h264, yuv420p, 320x240, 25 fps\n";
+    report += "    Stream #0:1: Audio: aac, 44100 Hz, stereo, fltp\n";
     WriteAll(1, report);
     return true;
 }
