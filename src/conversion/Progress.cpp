@@ -120,12 +120,19 @@ bool IsNote(const QByteArray &line)
     return line.mid(i, 7) == "vxenc: ";
 }
 
-// Drops the oldest line beyond the limit: the oldest that is not a note
-// while the notes are within theirs.
+// Whether lines holding that many notes are beyond the tail's limits.
+bool Over(const QList<QByteArray> &lines, int notes, int maxLines)
+{
+    return notes > MaxKeptNotes || lines.size() - notes > maxLines;
+}
+
+// Drops the oldest note while there are too many of them, otherwise the
+// oldest other line.
 void DropOldest(QList<QByteArray> &lines, int &notes)
 {
+    const bool note = notes > MaxKeptNotes;
     int i = 0;
-    while (notes <= MaxKeptNotes && i < lines.size() - 1 && IsNote(lines.at(i)))
+    while (i < lines.size() - 1 && IsNote(lines.at(i)) != note)
         ++i;
     notes -= IsNote(lines.at(i)) ? 1 : 0;
     lines.removeAt(i);
@@ -139,7 +146,7 @@ QStringList TMessageTail::Lines() const
     if (!m_pending.trimmed().isEmpty()) {
         int notes = m_notes + (IsNote(m_pending) ? 1 : 0);
         lines.append(m_pending);
-        while (lines.size() - qMin(notes, MaxKeptNotes) > m_maxLines)
+        while (Over(lines, notes, m_maxLines))
             DropOldest(lines, notes);
     }
     QStringList result;
@@ -154,6 +161,6 @@ void TMessageTail::Keep(const QByteArray &line)
         return;
     m_lines.append(line);
     m_notes += IsNote(line) ? 1 : 0;
-    while (m_lines.size() - qMin(m_notes, MaxKeptNotes) > m_maxLines)
+    while (Over(m_lines, m_notes, m_maxLines))
         DropOldest(m_lines, m_notes);
 }
