@@ -128,8 +128,9 @@ void ReadFromFirstPicture(AVFormatContext *ctx, const AVStream *st, StreamFacts 
     if (cc && pkt && frame && avcodec_parameters_to_context(cc, st->codecpar) >= 0) {
         cc->thread_count = 1;
         if (avcodec_open2(cc, decoder, nullptr) >= 0) {
+            // A few pictures' worth of packets at most, of any stream.
             bool got = false;
-            for (int packets = 0; !got && packets < 64;) {
+            for (int packets = 0, read = 0; !got && packets < 64 && read < 1024; ++read) {
                 const int rc = av_read_frame(ctx, pkt);
                 if (rc >= 0 && pkt->stream_index != st->index) {
                     av_packet_unref(pkt);

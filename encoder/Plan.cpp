@@ -20,35 +20,35 @@ struct Container {
     const char *ext;
     const char *name;       // as the notes name it
     SubtitleHome subtitles;
-    bool oneAudio;          // holds a single audio track
+    int audioTracks;        // how many it holds: -1 for any number
     bool audioOnly;         // holds no picture
     bool frameTimes;        // keeps each frame's own time
     const char *audioCodec; // ffmpeg's default audio encoder for it
 };
 
 const Container Containers[] = {
-    {"mp4", "MP4", SubtitleHome::Mov, false, false, true, "aac"},
-    {"m4v", "M4V", SubtitleHome::Mov, false, false, true, "aac"},
-    {"mov", "MOV", SubtitleHome::Mov, false, false, true, "aac"},
-    {"3gp", "3GP", SubtitleHome::Mov, false, false, false, "aac"},
-    {"3g2", "3G2", SubtitleHome::Mov, false, false, false, "aac"},
-    {"mkv", "MKV", SubtitleHome::Matroska, false, false, true, "libvorbis"},
-    {"webm", "WebM", SubtitleHome::WebM, false, false, true, "libopus"},
-    {"avi", "AVI", SubtitleHome::None, false, false, false, "libmp3lame"},
-    {"asf", "ASF", SubtitleHome::None, false, false, false, "wmav2"},
-    {"wmv", "WMV", SubtitleHome::None, false, false, false, "wmav2"},
-    {"flv", "FLV", SubtitleHome::None, true, false, false, "libmp3lame"},
-    {"mpg", "MPEG", SubtitleHome::None, false, false, false, "mp2"},
-    {"mpeg", "MPEG", SubtitleHome::None, false, false, false, "mp2"},
-    {"vob", "VOB", SubtitleHome::Dvd, false, false, false, "mp2"},
-    {"gif", "GIF", SubtitleHome::None, true, false, false, ""},
-    {"m4a", "M4A", SubtitleHome::None, true, true, false, "aac"},
-    {"mp3", "MP3", SubtitleHome::None, true, true, false, "libmp3lame"},
-    {"flac", "FLAC", SubtitleHome::None, true, true, false, "flac"},
-    {"wav", "WAV", SubtitleHome::None, true, true, false, "pcm_s16le"},
-    {"opus", "Opus", SubtitleHome::None, true, true, false, "libopus"},
-    {"ogg", "Ogg", SubtitleHome::None, true, true, false, "libvorbis"},
-    {"wma", "WMA", SubtitleHome::None, true, true, false, "wmav2"},
+    {"mp4", "MP4", SubtitleHome::Mov, -1, false, true, "aac"},
+    {"m4v", "M4V", SubtitleHome::Mov, -1, false, true, "aac"},
+    {"mov", "MOV", SubtitleHome::Mov, -1, false, true, "aac"},
+    {"3gp", "3GP", SubtitleHome::Mov, -1, false, false, "aac"},
+    {"3g2", "3G2", SubtitleHome::Mov, -1, false, false, "aac"},
+    {"mkv", "MKV", SubtitleHome::Matroska, -1, false, true, "libvorbis"},
+    {"webm", "WebM", SubtitleHome::WebM, -1, false, true, "libopus"},
+    {"avi", "AVI", SubtitleHome::None, -1, false, false, "libmp3lame"},
+    {"asf", "ASF", SubtitleHome::None, -1, false, false, "wmav2"},
+    {"wmv", "WMV", SubtitleHome::None, -1, false, false, "wmav2"},
+    {"flv", "FLV", SubtitleHome::None, 1, false, false, "libmp3lame"},
+    {"mpg", "MPEG", SubtitleHome::None, -1, false, false, "mp2"},
+    {"mpeg", "MPEG", SubtitleHome::None, -1, false, false, "mp2"},
+    {"vob", "VOB", SubtitleHome::Dvd, -1, false, false, "mp2"},
+    {"gif", "GIF", SubtitleHome::None, 0, false, false, ""},
+    {"m4a", "M4A", SubtitleHome::None, 1, true, false, "aac"},
+    {"mp3", "MP3", SubtitleHome::None, 1, true, false, "libmp3lame"},
+    {"flac", "FLAC", SubtitleHome::None, 1, true, false, "flac"},
+    {"wav", "WAV", SubtitleHome::None, 1, true, false, "pcm_s16le"},
+    {"opus", "Opus", SubtitleHome::None, 1, true, false, "libopus"},
+    {"ogg", "Ogg", SubtitleHome::None, 1, true, false, "libvorbis"},
+    {"wma", "WMA", SubtitleHome::None, 1, true, false, "wmav2"},
 };
 
 const Container *ContainerOf(const std::string &outputPath)
@@ -418,15 +418,16 @@ bool Planner::ChooseStreams()
                                    }),
                     m_outputs.end());
 
-    // A format that holds one audio track keeps the first.
+    // A format that holds one audio track keeps the first; GIF has no sound.
     int audio = 0;
     std::vector<int> extra;
     for (int i : m_outputs)
-        if (StreamAt(m_src, i)->kind == StreamKind::Audio && audio++ > 0 && m_container->oneAudio)
+        if (StreamAt(m_src, i)->kind == StreamKind::Audio && m_container->audioTracks >= 0 &&
+            audio++ >= m_container->audioTracks)
             extra.push_back(i);
     for (int i : extra)
         Drop(i);
-    if (!extra.empty())
+    if (!extra.empty() && m_container->audioTracks > 0)
         m_notes.push_back(Tracks(int(extra.size()), "audio") + " not kept: " + m_container->name +
                           " holds one audio track.");
 

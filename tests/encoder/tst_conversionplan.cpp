@@ -117,6 +117,9 @@ void TestConversionPlan::tracksWithoutMaps()
     QVERIFY(Joined(p.options).startsWith("-map 0:0 -map 0:1 -c:v"));
     QCOMPARE(Joined(p.notes, "|"), QString("1 audio track was not kept: FLV holds one audio track.|"
                                            "2 subtitle tracks were not kept: FLV cannot hold subtitles."));
+    p = PlanConversion(film, Args("-c:v gif"), "/o/film.gif", 0);
+    QVERIFY(Joined(p.options).startsWith("-map 0:0 -c:v"));
+    QCOMPARE(Joined(p.notes, "|"), QString("2 subtitle tracks were not kept: GIF cannot hold subtitles."));
     p = PlanConversion(film, Args("-vn -c:a aac"), "/o/film.m4a", 0);
     QVERIFY(Joined(p.options).startsWith("-map 0:1 -vn"));
     QCOMPARE(Joined(p.notes, "|"), QString("1 audio track was not kept: M4A holds one audio track."));
