@@ -1,9 +1,9 @@
 #include "Measure.h"
 
+#include "Format.h"
 #include "MediaInput.h"
 
 #include <cinttypes>
-#include <cstdarg>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -31,17 +31,6 @@ std::string Field(const char *text, const char *fallback = "none")
         if (c == ',' || c == '\r' || c == '\n')
             c = c == ',' ? '+' : ' ';
     return s;
-}
-
-std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *fmt, ...)
-{
-    char buf[256];
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
 }
 
 // hh:mm:ss.ff, rounded to the nearest hundredth; "N/A" when unknown.

@@ -1,8 +1,9 @@
 #include "Plan.h"
 
+#include "Format.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -277,20 +278,9 @@ int Ordinal(const SourceFacts &src, const StreamFacts &stream)
 
 // ---- Texts ----------------------------------------------------------------
 
-std::string Str(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Str(const char *fmt, ...)
-{
-    char buf[512];
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
-}
-
 std::string Tracks(int n, const char *kind)
 {
-    return Str("%d %s %s %s", n, kind, n == 1 ? "track" : "tracks", n == 1 ? "was" : "were");
+    return Format("%d %s %s %s", n, kind, n == 1 ? "track" : "tracks", n == 1 ? "was" : "were");
 }
 
 const char *HdrName(HdrTransfer t) { return t == HdrTransfer::Pq ? "PQ" : "HLG"; }
@@ -525,7 +515,7 @@ void Planner::PlanSubtitles()
             if (!asked.empty() && Suits(asked, s, choice)) {
                 codec = asked;
             } else if (!asked.empty() && !choice.empty()) {
-                m_notes.push_back(Str("subtitle track %d (%s): %s cannot take \"-c:s %s\"; it is %s.", Ordinal(m_src, s),
+                m_notes.push_back(Format("subtitle track %d (%s): %s cannot take \"-c:s %s\"; it is %s.", Ordinal(m_src, s),
                                       s.codec.c_str(), m_container->name, asked.c_str(),
                                       choice == "copy" ? "copied" : ("converted to " + choice).c_str()));
             }
@@ -593,7 +583,7 @@ void Planner::PlanAudio()
             const int rate = NearestRate(*codec, s.sampleRate);
             if (rate != s.sampleRate) {
                 m_back.insert(m_back.end(), {"-ar" + spec, std::to_string(rate)});
-                m_notes.push_back(Str("audio track %d: %s cannot hold %d Hz; %d Hz is used.", track, codec->name,
+                m_notes.push_back(Format("audio track %d: %s cannot hold %d Hz; %d Hz is used.", track, codec->name,
                                       s.sampleRate, rate));
             }
         }
@@ -601,7 +591,7 @@ void Planner::PlanAudio()
             continue;
         if (s.channels > codec->maxChannels) {
             m_back.insert(m_back.end(), {"-ac" + spec, std::to_string(codec->maxChannels)});
-            m_notes.push_back(Str("audio track %d: %s holds at most %d channels; the %d channels are mixed down to %d.",
+            m_notes.push_back(Format("audio track %d: %s holds at most %d channels; the %d channels are mixed down to %d.",
                                   track, codec->name, codec->maxChannels, s.channels, codec->maxChannels));
             continue;
         }
@@ -611,7 +601,7 @@ void Planner::PlanAudio()
             continue;
         if (s.noLayout) {
             m_back.insert(m_back.end(), {"-ch_layout" + spec, layout});
-            m_notes.push_back(Str("audio track %d: its %d channels have no layout; they are taken as %s.", track,
+            m_notes.push_back(Format("audio track %d: its %d channels have no layout; they are taken as %s.", track,
                                   s.channels, layout));
         } else if (codec->vorbisLayouts && s.layout != layout) {
             // Opus takes the channels in Vorbis' order only: 5.1(side) becomes 5.1.
@@ -641,9 +631,9 @@ std::string X265MasterDisplay(const MasteringDisplay &m)
 // SVT-AV1's form: plain numbers.
 std::string SvtMasterDisplay(const MasteringDisplay &m)
 {
-    auto xy = [](const double *c) { return Str("(%.4f,%.4f)", c[0], c[1]); };
+    auto xy = [](const double *c) { return Format("(%.4f,%.4f)", c[0], c[1]); };
     return "G" + xy(m.green) + "B" + xy(m.blue) + "R" + xy(m.red) + "WP" + xy(m.white) +
-           Str("L(%.4f,%.4f)", m.maxLuminance, m.minLuminance);
+           Format("L(%.4f,%.4f)", m.maxLuminance, m.minLuminance);
 }
 
 // PQ or HLG down to BT.709 in 8 bits, through linear light.
@@ -689,11 +679,11 @@ void Planner::PlanVideo()
         for (const char *tag : {"-color_primaries", "-color_trc", "-colorspace"})
             if (!m_given.HasBase({tag}))
                 m_back.insert(m_back.end(), {tag, "bt709"});
-        m_notes.push_back(Str("the HDR (%s) picture is tone-mapped to SDR (BT.709): this format is written with 8 bits.",
+        m_notes.push_back(Format("the HDR (%s) picture is tone-mapped to SDR (BT.709): this format is written with 8 bits.",
                               HdrName(video->hdr)));
     } else if (depth > 8 && video->bitDepth > 8 && DepthFollowingEncoders.count(encoder) &&
                m_given.Last({"-pix_fmt"}).empty()) {
-        m_notes.push_back(Str("the picture keeps %d bits per sample (%s)%s.", std::min(depth, video->bitDepth),
+        m_notes.push_back(Format("the picture keeps %d bits per sample (%s)%s.", std::min(depth, video->bitDepth),
                               pixFmt.c_str(),
                               video->hdr == HdrTransfer::None ? ""
                               : video->hdr == HdrTransfer::Pq ? " and its HDR (PQ) colour"
@@ -706,13 +696,13 @@ void Planner::PlanVideo()
             if (video->mastering.present)
                 AddParam("-x265-params", "master-display=" + X265MasterDisplay(video->mastering));
             if (video->lightLevel.present)
-                AddParam("-x265-params", Str("max-cll=%u,%u", video->lightLevel.maxCll, video->lightLevel.maxFall));
+                AddParam("-x265-params", Format("max-cll=%u,%u", video->lightLevel.maxCll, video->lightLevel.maxFall));
         } else if (encoder == "libsvtav1") {
             if (video->mastering.present)
                 AddParam("-svtav1-params", "mastering-display=" + SvtMasterDisplay(video->mastering));
             if (video->lightLevel.present)
                 AddParam("-svtav1-params",
-                         Str("content-light=%u,%u", video->lightLevel.maxCll, video->lightLevel.maxFall));
+                         Format("content-light=%u,%u", video->lightLevel.maxCll, video->lightLevel.maxFall));
         }
     }
 
