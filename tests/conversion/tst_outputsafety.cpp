@@ -8,6 +8,7 @@
 #include "../app/RealRunUtil.h"
 #include "Clips.h"
 #include "common/UserFolders.h"
+#include "conversion/PartialOutput.h"
 #include "conversion/PartialsList.h"
 
 #include <QApplication>
