@@ -818,9 +818,10 @@ void TestVxenc::convertWritesThroughTheGivenDescriptor()
         Encoder enc({"-y", "-i", m_clip, "-f", "mp4", Path("x.mov")}, env);
         QVERIFY(enc.Finish());
         const QStringList seen = ArgumentsSeen(enc.output());
+        QVERIFY2(!seen.isEmpty(), qPrintable(enc.output()));
         QCOMPARE(seen.last(), QString("/proc/self/fd/%1").arg(fd));
         QCOMPARE(seen.count("-f"), 2); // the input's demuxer and the profile's choice
-        QVERIFY(!seen.contains("mov"));
+        QCOMPARE(seen.value(seen.lastIndexOf("-f") + 1), QString("mp4"));
     }
     // No open file behind the number, or no format for the name: refused.
     for (const auto &[number, output, words] :

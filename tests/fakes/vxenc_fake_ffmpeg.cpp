@@ -1,8 +1,9 @@
 // Stands in for ffmpeg behind vxenc (VXENC_FFMPEG). What it does is chosen by
 // the environment, so the tests control it without touching vxenc's arguments:
 //   FAKE_FFMPEG_MODE=args      report stdin state and every argument; an
-//                              argument /proc/self/fd/<n> is written to
-//                              ("fake output") and reported as WROTE[...]
+//                              output /proc/self/fd/<n> (the last argument)
+//                              is written to ("fake output") and reported
+//                              as WROTE[...]
 //   FAKE_FFMPEG_MODE=progress  print a fixed set of progress reports
 //   FAKE_FFMPEG_MODE=hold      print one report, then wait for the file named
 //                              by FAKE_FFMPEG_RELEASE (at most 120 s)
@@ -53,7 +54,7 @@ int main(int argc, char **argv)
         Say(eof ? "STDIN:EOF\n" : "STDIN:OPEN\n");
         for (int i = 1; i < argc; ++i) {
             Say(std::string("ARG[") + argv[i] + "]\n");
-            if (std::strncmp(argv[i], "/proc/self/fd/", 14) == 0) {
+            if (i == argc - 1 && std::strncmp(argv[i], "/proc/self/fd/", 14) == 0) {
                 const int fd = open(argv[i], O_WRONLY | O_TRUNC);
                 if (fd >= 0 && write(fd, "fake output", 11) == 11)
                     Say(std::string("WROTE[") + argv[i] + "]\n");
