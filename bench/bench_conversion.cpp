@@ -131,7 +131,7 @@ RunResult RunBatch(TMainForm *form)
     });
     clock.start();
     watch.start();
-    QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+    StartAndWait(form);
     result.ms = clock.nsecsElapsed() / 1e6;
     watch.stop();
     result.allComplete = true;
@@ -296,7 +296,7 @@ int main(int argc, char **argv)
             stopMs = clock.nsecsElapsed() / 1e6;
         });
         poll.start(5);
-        QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+        StartAndWait(form);
         poll.stop();
         if (stopMs < 0 || encoders.isEmpty()) {
             std::fprintf(stderr, "the long clip was not stopped while converting\n");

@@ -155,6 +155,7 @@ void TMainForm::BuildToolbar()
     button(tbtnClear, "tbtnClear", "Clear", "clear");
     separator();
     button(tbtnStart, "tbtnStart", "Start", "start");
+    button(tbtnPause, "tbtnPause", "Pause", "pause");
     button(tbtnStop, "tbtnStop", "Stop", "stop");
     separator();
     button(tbtnSetting, "tbtnSetting", "Settings", "settings");
@@ -162,7 +163,7 @@ void TMainForm::BuildToolbar()
     button(tbtnAbout, "tbtnAbout", "About", "about");
     button(tbtnHelp, "tbtnHelp", "Help", "help");
     row->addStretch(1);
-    for (QToolButton *b : {tbtnUp, tbtnDown, tbtnRemove, tbtnClear, tbtnStart, tbtnStop})
+    for (QToolButton *b : {tbtnUp, tbtnDown, tbtnRemove, tbtnClear, tbtnStart, tbtnPause, tbtnStop})
         b->setEnabled(false);
 
     connect(tbtnAddFile, &QToolButton::clicked, this, &TMainForm::tbtnAddFileClick);
@@ -172,6 +173,7 @@ void TMainForm::BuildToolbar()
     connect(tbtnRemove, &QToolButton::clicked, this, &TMainForm::tbtnRemoveClick);
     connect(tbtnClear, &QToolButton::clicked, this, &TMainForm::tbtnClearClick);
     connect(tbtnStart, &QToolButton::clicked, this, &TMainForm::tbtnStartClick);
+    connect(tbtnPause, &QToolButton::clicked, this, &TMainForm::tbtnPauseClick);
     connect(tbtnStop, &QToolButton::clicked, this, &TMainForm::tbtnStopClick);
     connect(tbtnSetting, &QToolButton::clicked, this, &TMainForm::tbtnSettingClick);
     connect(tbtnAbout, &QToolButton::clicked, this, &TMainForm::tbtnAboutClick);

@@ -32,16 +32,23 @@ class QTreeWidgetItem;
 class QWidget;
 class TBalloonTip;
 class TEncoderProcess;
+class TConversionRun;
+class TCompletionActions;
+class TRunStatusDelegate;
+struct TItemResult;
+struct TRunResult;
+struct TChunkProgress;
 class TValueListEditor;
 class TSplitterBar;
 class TDSTrackBar;
 class IMediaGraph;
 class TVideoArea;
 
-struct TOutputFacts;
-
 // Where a row keeps what the encoder said when the row was last converted.
 constexpr int EncoderMessagesRole = Qt::UserRole + 1;
+// Set on a row that a stopped run converted, so that the next Start can
+// offer to convert only the others.
+constexpr int ConvertedBeforeStopRole = Qt::UserRole + 2;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -64,7 +71,8 @@ public:
     // ---- controls (objectName = member name) ----
     QWidget *tlbMain = nullptr;
     QToolButton *tbtnAddFile = nullptr, *tbtnAddDir = nullptr, *tbtnUp = nullptr, *tbtnDown = nullptr,
-                *tbtnRemove = nullptr, *tbtnClear = nullptr, *tbtnStart = nullptr, *tbtnStop = nullptr,
+                *tbtnRemove = nullptr, *tbtnClear = nullptr, *tbtnStart = nullptr, *tbtnPause = nullptr,
+                *tbtnStop = nullptr,
                 *tbtnSetting = nullptr, *tbtnAbout = nullptr, *tbtnHelp = nullptr;
     QWidget *panMain = nullptr, *panLeft = nullptr, *panBottom = nullptr, *panBottomCenter = nullptr,
             *panBottomLeft = nullptr, *panProfile = nullptr, *panPreview = nullptr;
@@ -215,33 +223,43 @@ public:
     void SavePreferences();
 
     // ---- conversion (conversion/) ----
-    TEncoderProcess *Encoder = nullptr; // shared by the probe and the run
-    int RunState = 0;                   // 0 idle, 1 running, 2 stop requested
+    TEncoderProcess *Encoder = nullptr; // the task list's measure
+    // The run going on (conversion/ConversionRun.h), null while idle.
+    TConversionRun *ConversionRun = nullptr;
+    // From Start until the window is idle again, completion actions included:
+    // 0 idle, 1 running, 2 stop requested.
+    int RunState = 0;
     int ElapsedSeconds = 0, RemainingSeconds = 0;
-    double TotalSeconds = 0, DoneSeconds = 0, CurrentTime = 0;
+    // Ends the task list's measure and every encoder of the run.
     void KillEncoder();
     void tbtnStartClick();
     void tbtnStopClick();
+    // Pause, then Resume: the run's encoders stop where they are.
+    void tbtnPauseClick();
+    bool RunPaused() const;
     void DisableForRun();
     void EnableAfterRun();
-    void ConvertAll(const QString &argumentText);
-    // What measuring a finished output tells about it.
-    TOutputFacts MeasureOutput(const QString &path);
-    // Gives a verified output its final name in one rename; with keepExisting
-    // a file that has appeared under that name is not replaced.
-    static bool CommitOutput(const QString &partial, const QString &out, bool keepExisting);
+    // Starts the run over the list; its results arrive as it goes.
+    void ConvertAll(const QString &argumentText, const QVector<bool> &skip = {});
+    // The processes of the run's running encoders.
+    QList<qint64> EncoderProcessIds() const;
+    // A warning that must not hold a run up: during a run it goes to the
+    // status line, the run's log and its closing message; otherwise a box.
+    void ShowWarning(const QString &text);
     // The close box during a run asks first; a program asked to end (a
     // signal) stops the run without asking and exits.
     void EndSession();
     void mniShowMessagesClick();
     void timerTimeTimer();
-    // Counts down before powering off (conversion/PowerOffCountdown.cpp); false
-    // when the user cancelled, and the other completion actions then follow.
-    bool PowerOffComputer();
+    // Asks the system to power off, after the countdown; a refusal is shown.
+    void PowerOffComputer();
     int PowerOffSeconds = 30;
     int PowerOffTickMs = 1000; // one second of the countdown; tests shorten it
-    // A close asked for during a run; the program ends when Start returns.
+    // A close asked for during a run; the program ends once the run has.
     bool CloseRequestedDuringRun = false;
+    // Closes the window at the end of a run (completion action or a close
+    // asked for meanwhile).
+    void CloseAfterRun();
 
     // ---- preview (preview/) ----
     IMediaGraph *FilterGraph = nullptr;
@@ -292,9 +310,30 @@ private:
     void SetupProfiles();
     void SetupConversion();
     void SetupPreview();
+    // What the run reports (conversion/MainFormConversion.cpp).
+    void RunItemStarted(int index);
+    void RunItemProgress(int index, const TChunkProgress &progress);
+    void RunItemFinished(const TItemResult &result);
+    void RunFinished(const TRunResult &result);
+    void ShowItemOnBars(int index);
+    void UpdateRowOverlay(int index);
+    void UpdateTaskbar();
+    // The idle look again, the window unlocked (and closed when asked for).
+    void EndRunLook();
+    // Whether Start converts only the rows a stopped run left; false when
+    // the user chose to convert them all. skip gets one flag per row.
+    bool AskToResume(QVector<bool> &skip);
 
     bool m_shown = false;
     QString m_notices[3]; // by TNotice
+    // The run's row shown on the current bar and "Converting:", -1 for none.
+    int m_shownItem = -1;
+    int m_rowCount = 0; // rows of the run's list
+    int m_filesLeft = 0; // files the run has still to finish
+    QPair<int, int> m_taskbar{-1, -1}; // last progress and count shown on the launcher
+    bool m_keepingAwake = false; // the sleep lock is asked for
+    TRunStatusDelegate *m_statusDelegate = nullptr;
+    TCompletionActions *m_completion = nullptr;
 };
 
 // The single instance, reachable from the other windows.

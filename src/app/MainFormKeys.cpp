@@ -59,6 +59,8 @@ void TMainForm::SetupKeyboard()
     bind(QKeySequence(Qt::Key_F1), tbtnHelp);
     bind(QKeySequence(Qt::CTRL | Qt::Key_Return), tbtnStart);
     bind(QKeySequence(Qt::CTRL | Qt::Key_Enter), tbtnStart, false); // the keypad's Enter
+    // Its tooltip names the key with the word it shows (Pause or Resume).
+    bind(QKeySequence(Qt::CTRL | Qt::Key_P), tbtnPause, false);
     auto *quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
     connect(quit, &QShortcut::activated, this, &QWidget::close);
 

@@ -4,15 +4,74 @@
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QHash>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
 
 namespace {
+
+const QString NotificationsService = QStringLiteral("org.freedesktop.Notifications");
+const QString NotificationsPath = QStringLiteral("/org/freedesktop/Notifications");
+
+// The notifications shown and what their action does, until they close.
+class TNotifications : public QObject {
+    Q_OBJECT
+public:
+    void Show(const QString &summary, const QString &body, const QString &actionLabel,
+              const std::function<void()> &onAction)
+    {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected())
+            return;
+        if (!m_listening) {
+            m_listening = true;
+            bus.connect(NotificationsService, NotificationsPath, NotificationsService,
+                        QStringLiteral("ActionInvoked"), this, SLOT(ActionInvoked(uint, QString)));
+            bus.connect(NotificationsService, NotificationsPath, NotificationsService,
+                        QStringLiteral("NotificationClosed"), this, SLOT(Closed(uint, uint)));
+        }
+        const QString entry = QGuiApplication::desktopFileName();
+        QDBusMessage call = QDBusMessage::createMethodCall(NotificationsService, NotificationsPath,
+                                                           NotificationsService, QStringLiteral("Notify"));
+        QStringList actions;
+        if (!actionLabel.isEmpty())
+            actions << QStringLiteral("default") << actionLabel;
+        QVariantMap hints;
+        if (!entry.isEmpty())
+            hints.insert(QStringLiteral("desktop-entry"), entry);
+        call << QStringLiteral("Velvo") << uint(0) << (entry.isEmpty() ? QStringLiteral("velvo") : entry)
+             << summary << body << actions << hints << int(-1);
+        // Never waited for: without the service the answer is an error, dropped.
+        auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, onAction] {
+            const QDBusPendingReply<uint> reply = *watcher;
+            if (!reply.isError() && onAction)
+                m_actions.insert(reply.value(), onAction);
+            watcher->deleteLater();
+        });
+    }
+
+private slots:
+    void ActionInvoked(uint id, const QString &)
+    {
+        const std::function<void()> action = m_actions.take(id);
+        if (action)
+            action();
+    }
+    void Closed(uint id, uint) { m_actions.remove(id); }
+
+private:
+    bool m_listening = false;
+    QHash<uint, std::function<void()>> m_actions;
+};
 
 class DesktopPlatform : public Platform {
 public:
@@ -142,6 +201,27 @@ public:
 
     void EndSleepInhibit() override { m_inhibit = QDBusUnixFileDescriptor(); }
 
+    void ShowTaskbarProgress(double progress, int count) override
+    {
+        SendLauncherUpdate({{QStringLiteral("progress"), progress},
+                            {QStringLiteral("progress-visible"), true},
+                            {QStringLiteral("count"), qint64(count)},
+                            {QStringLiteral("count-visible"), count > 0}});
+    }
+
+    void ClearTaskbarProgress() override
+    {
+        SendLauncherUpdate({{QStringLiteral("progress-visible"), false}, {QStringLiteral("count-visible"), false}});
+    }
+
+    void Notify(const QString &summary, const QString &body, const QString &actionLabel,
+                const std::function<void()> &onAction) override
+    {
+        if (!m_notifications)
+            m_notifications = new TNotifications;
+        m_notifications->Show(summary, body, actionLabel, onAction);
+    }
+
 private:
     // The wait for a reply: power-off may wait for the user's authorisation.
     static constexpr int PowerOffWaitMs = 120000;
@@ -161,7 +241,24 @@ private:
         return bus.call(call, QDBus::Block, waitMs);
     }
 
+    // A signal docks listen for; sent to nobody in particular, so nothing
+    // waits and nothing fails where no dock runs.
+    static void SendLauncherUpdate(const QVariantMap &properties)
+    {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        const QString entry = QGuiApplication::desktopFileName();
+        if (!bus.isConnected() || entry.isEmpty())
+            return;
+        const QString uri = QStringLiteral("application://") + entry + QStringLiteral(".desktop");
+        QDBusMessage signal = QDBusMessage::createSignal(
+            QStringLiteral("/com/canonical/unity/launcherentry/") + QString::number(qHash(uri)),
+            QStringLiteral("com.canonical.Unity.LauncherEntry"), QStringLiteral("Update"));
+        signal << uri << properties;
+        bus.send(signal);
+    }
+
     QDBusUnixFileDescriptor m_inhibit;
+    TNotifications *m_notifications = nullptr; // made on first use, lives as long as the program
 };
 
 DesktopPlatform &Desktop()
@@ -209,3 +306,5 @@ QString QtFilterFromPairs(const QString &filter)
     }
     return result.join(";;");
 }
+
+#include "Platform.moc"

@@ -106,6 +106,7 @@ void TMessageTail::Add(const QByteArray &bytes)
 void TMessageTail::Clear()
 {
     m_lines.clear();
+    m_notes.clear();
     m_pending.clear();
 }
 
@@ -114,9 +115,10 @@ QStringList TMessageTail::Lines() const
     QList<QByteArray> lines = m_lines;
     if (!m_pending.trimmed().isEmpty()) {
         lines.append(m_pending);
-        if (lines.size() > m_maxLines)
+        if (lines.size() > m_maxLines && !IsEncoderNote(lines.first()))
             lines.removeFirst();
     }
+    lines = m_notes + lines;
     QStringList result;
     for (const QByteArray &line : lines)
         result.append(QString::fromUtf8(line).trimmed());
@@ -128,6 +130,15 @@ void TMessageTail::Keep(const QByteArray &line)
     if (line.trimmed().isEmpty())
         return;
     m_lines.append(line);
-    while (m_lines.size() > m_maxLines)
+    while (m_lines.size() > m_maxLines) {
+        // The encoder's own notes stay, however much ffmpeg says after them.
+        if (IsEncoderNote(m_lines.first()))
+            m_notes.append(m_lines.first());
         m_lines.removeFirst();
+    }
+}
+
+bool TMessageTail::IsEncoderNote(const QByteArray &line)
+{
+    return line.trimmed().startsWith("vxenc: ");
 }

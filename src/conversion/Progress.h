@@ -59,7 +59,8 @@ int RemainingSecondsAt(int elapsedSeconds, int totalPosition, int previous);
 
 // The last lines of an encoder's output, kept while it runs so that a
 // failure can show what the encoder said last. Progress lines end in "\r",
-// messages in "\n"; both end a line here, and blank lines are dropped.
+// messages in "\n"; both end a line here, and blank lines are dropped. The
+// encoder's notes to the user (lines starting "vxenc: ") are all kept.
 class TMessageTail {
 public:
     explicit TMessageTail(int maxLines = 10) : m_maxLines(maxLines) {}
@@ -70,8 +71,10 @@ public:
 
 private:
     void Keep(const QByteArray &line);
+    static bool IsEncoderNote(const QByteArray &line);
 
     int m_maxLines;
     QList<QByteArray> m_lines;
+    QList<QByteArray> m_notes; // notes that fell out of the last lines
     QByteArray m_pending;
 };

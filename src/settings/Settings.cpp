@@ -29,8 +29,11 @@
 #include <QShowEvent>
 #include <QStyle>
 #include <QTabWidget>
+#include <QThread>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 TSettingForm *SettingForm = nullptr;
 
@@ -133,6 +136,18 @@ void TSettingForm::BuildGeneralTab()
     rdbRename = Named(new QRadioButton("Not overwrite (Rename to <Filename> + Index", gpbOverwrite),
                       "rdbRename", "Not overwrite (Rename to <Filename> + Index");
     rdbRename->setGeometry(14, 50, 330, 20);
+
+    labSimultaneous = Named(new QLabel("Conversions at once:", tabGeneral), "labSimultaneous");
+    labSimultaneous->setGeometry(10, 292, 142, 18);
+    cmbSimultaneous = Named(new QComboBox(tabGeneral), "cmbSimultaneous", "Conversions at once");
+    cmbSimultaneous->setGeometry(154, 290, 178, 22);
+    // "Automatic" (stored as 0), then one up to the processors there are.
+    cmbSimultaneous->addItem("Automatic");
+    for (int n = 1; n <= std::max(1, QThread::idealThreadCount()); ++n)
+        cmbSimultaneous->addItem(QString::number(n));
+    cmbSimultaneous->setToolTip("How many files convert side by side. Automatic chooses by the processors "
+                                "and the size of the pictures.");
+    labSimultaneous->setBuddy(cmbSimultaneous);
 }
 
 void TSettingForm::BuildProfilesTab()
@@ -307,6 +322,7 @@ TGeneralPreferences TSettingForm::CurrentGeneralPreferences() const
     prefs.AutoExit = chkExit->isChecked();
     prefs.AutoTurnOff = chkTurnoff->isChecked();
     prefs.Overwrite = rdbOverWrite->isChecked();
+    prefs.Simultaneous = std::max(0, cmbSimultaneous->currentIndex());
     return prefs;
 }
 
@@ -323,6 +339,10 @@ void TSettingForm::ApplyGeneralPreferences(const TGeneralPreferences &prefs)
         rdbOverWrite->setChecked(true);
     else
         rdbRename->setChecked(true);
+    // A number chosen on a machine with more processors stays choosable.
+    while (cmbSimultaneous->count() <= prefs.Simultaneous)
+        cmbSimultaneous->addItem(QString::number(cmbSimultaneous->count()));
+    cmbSimultaneous->setCurrentIndex(prefs.Simultaneous);
 }
 
 void TSettingForm::LoadGeneralPreferences()

@@ -48,6 +48,8 @@ public:
     QCheckBox *chkOpenDir = nullptr, *chkExit = nullptr, *chkTurnoff = nullptr;
     QGroupBox *gpbOverwrite = nullptr;
     QRadioButton *rdbOverWrite = nullptr, *rdbRename = nullptr;
+    QLabel *labSimultaneous = nullptr;
+    QComboBox *cmbSimultaneous = nullptr; // "Automatic", then 1 up to the processors
     // Profiles
     QComboBox *cmbProfile = nullptr;
     QPushButton *btnSaveAs = nullptr;

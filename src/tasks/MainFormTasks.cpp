@@ -369,7 +369,8 @@ bool TMainForm::MeasureReport(const QString &path, bool keepAlive, QByteArray &r
     if (!Encoder->Start(EncoderPath, MeasureCommand(path)))
         return false;
     QByteArray chunk;
-    while (Encoder->ReadChunk(chunk, keepAlive, ProbeTimeoutMs))
+    Q_UNUSED(keepAlive);
+    while (Encoder->ReadChunk(chunk, ProbeTimeoutMs))
         if (report.size() < MaxMeasureReport)
             report += chunk.left(MaxMeasureReport - report.size());
     const bool timedOut = Encoder->TimedOut();

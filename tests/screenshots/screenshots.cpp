@@ -78,6 +78,7 @@ int main(int argc, char **argv)
         form->tbtnStopClick();
     });
     form->tbtnStartClick();
+    WaitForRunEnd(form);
 
     SettingForm->ShowOnGeneralTab();
     Settle(200);

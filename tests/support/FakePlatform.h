@@ -105,6 +105,23 @@ public:
         ++inhibitEnds;
         inhibitHeld = false;
     }
+    void ShowTaskbarProgress(double progress, int count) override
+    {
+        taskbar.append(QStringLiteral("%1/%2").arg(qRound(progress * 100)).arg(count));
+    }
+    void ClearTaskbarProgress() override { taskbar.append(QStringLiteral("clear")); }
+    void Notify(const QString &summary, const QString &body, const QString &actionLabel,
+                const std::function<void()> &onAction) override
+    {
+        notifications.append({summary, body, actionLabel, onAction});
+    }
+
+    struct Notification {
+        QString summary;
+        QString body;
+        QString actionLabel;
+        std::function<void()> onAction; // what picking the action does
+    };
 
     struct Question {
         QString text;
@@ -137,4 +154,6 @@ public:
     int inhibitEnds = 0;
     bool inhibitHeld = false;
     bool inhibitResult = true;           // false: as without logind
+    QStringList taskbar;                 // "<percent>/<files left>" or "clear", one per update
+    QList<Notification> notifications;
 };

@@ -7,8 +7,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
 TestProgram::TestProgram()
 {
@@ -109,4 +112,22 @@ void TestProgram::stop()
         DestroyForms();
         m_started = false;
     }
+}
+
+void WaitForRunEnd(TMainForm *form, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    // Each wait below returns at least this often.
+    QTimer wake;
+    wake.start(5);
+    while (form->RunState != 0 && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void StartAndWait(TMainForm *form, int timeoutMs)
+{
+    QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+    WaitForRunEnd(form, timeoutMs);
 }
