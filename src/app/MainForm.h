@@ -177,7 +177,8 @@ public:
     void ProbeMedia(const QString &path);
     // Runs the encoder's measure of path and collects its report. False when
     // it could not be started or did not end within ProbeTimeoutMs.
-    // keepAlive: window events are handled while waiting.
+    // Blocks; keepAlive is no longer honoured (the run checks its outputs
+    // with a measure of its own).
     bool MeasureReport(const QString &path, bool keepAlive, QByteArray &report);
     QString ProbeLengthText, ProbeFrameSize, ProbeStart, ProbeEnd;
     // An encoder that has not ended after this long is killed and the file

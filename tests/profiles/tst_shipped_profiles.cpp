@@ -289,7 +289,7 @@ private slots:
         TEncoderProcess encoder;
         QVERIFY(encoder.Start(m_prog->path("vxenc.dll"), ConvertCommand(source, arguments, output)));
         QByteArray log, chunk;
-        while (encoder.ReadChunk(chunk, false, 120000))
+        while (encoder.ReadChunk(chunk, 120000))
             log += chunk;
         const QString context = arguments + "\n" + QString::fromLocal8Bit(log.right(1500));
         QVERIFY2(!encoder.TimedOut(), qPrintable(context));
