@@ -90,7 +90,8 @@ class TOpenOutputFolder : public TCompletionAction {
 public:
     void Run(const TCompletionContext &context, const std::function<void(bool)> &done) override
     {
-        if (context.Settings.AutoOpenDir && !context.Form->CloseRequestedDuringRun)
+        // Not for a program that is being closed or ended.
+        if (context.Settings.AutoOpenDir && !context.Form->CloseRequestedDuringRun && !Platform::SessionEnding())
             Platform::Instance().OpenDocument(context.OutputFolder);
         done(true);
     }
