@@ -85,7 +85,7 @@ public:
     bool OpenDocument(const QString &path) override
     {
         opened.append(path);
-        return true;
+        return openResult;
     }
     bool PowerOff(QString &reason) override
     {
@@ -104,6 +104,11 @@ public:
     {
         ++inhibitEnds;
         inhibitHeld = false;
+    }
+
+    void WatchColorScheme(std::function<void(ColorScheme)> report) override
+    {
+        colorSchemeReport = std::move(report);
     }
 
     struct Question {
@@ -130,6 +135,7 @@ public:
     QStringList folderCaptions;
     QQueue<QString> folderResults;       // "" means cancelled
     QStringList opened;
+    bool openResult = true;              // false: as without a program to open it
     int powerOffs = 0;
     bool powerOffResult = true;
     QString powerOffRefusal = QStringLiteral("Interactive authentication required.");
@@ -137,4 +143,5 @@ public:
     int inhibitEnds = 0;
     bool inhibitHeld = false;
     bool inhibitResult = true;           // false: as without logind
+    std::function<void(ColorScheme)> colorSchemeReport; // what the program follows; tests call it as the portal would
 };
