@@ -6,6 +6,7 @@
 #include "app/ElidedLabel.h"
 #include "app/Forms.h"
 #include "app/SplitterBar.h"
+#include "app/TextButton.h"
 #include "common/Platform.h"
 #include "common/Named.h"
 #include "prefs/Preferences.h"
@@ -77,11 +78,8 @@ QLabel *MakeCaption(QWidget *parent, const char *name, const QString &text, QWid
     // Without a name given, assistive technology reads the label's own text.
     auto *label = Named(new QLabel(text, parent), name);
     label->setContentsMargins(0, 0, gap, 0);
-    if (buddy) {
+    if (buddy)
         label->setBuddy(buddy);
-        // Never narrower than the text as written, mnemonic marker included.
-        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(text) + gap);
-    }
     return label;
 }
 
@@ -295,6 +293,7 @@ void TMainForm::BuildMainPanel()
     auto *strip = new QGridLayout(panBottom);
     strip->setContentsMargins(0, 0, 0, 0);
     column->addWidget(panBottom);
+    panBottom->installEventFilter(this);
 
     // Idle look: profile and output folder. At the designed font the fields
     // start at 83 and end where their buttons begin; the buttons are 75 wide,
@@ -310,13 +309,11 @@ void TMainForm::BuildMainPanel()
     idle->setColumnMinimumWidth(3, 10);
     cmbProfile = Named(new QComboBox(panBottomCenter), "cmbProfile", "Profile");
     labProfile = MakeCaption(panBottomCenter, "labProfile", "P&rofile:", cmbProfile, 3);
-    bbtnSetting = Named(new QPushButton("&Setting", panBottomCenter), "bbtnSetting", "Setting");
+    bbtnSetting = Named(new TTextButton("&Setting", panBottomCenter), "bbtnSetting", "Setting");
     edtOutputdir = Named(new QLineEdit(panBottomCenter), "edtOutputdir", "Output Path");
     labOutputPath = MakeCaption(panBottomCenter, "labOutputPath", "Output &Path:", edtOutputdir, 3);
-    bbtnBrowser = Named(new QPushButton("&Browse", panBottomCenter), "bbtnBrowser", "Browse");
-    bbtnOpen = Named(new QPushButton("&Open", panBottomCenter), "bbtnOpen", "Open");
-    for (QPushButton *b : {bbtnSetting, bbtnBrowser, bbtnOpen})
-        b->setMinimumSize(75, 24);
+    bbtnBrowser = Named(new TTextButton("&Browse", panBottomCenter), "bbtnBrowser", "Browse");
+    bbtnOpen = Named(new TTextButton("&Open", panBottomCenter), "bbtnOpen", "Open");
     for (QWidget *field : {static_cast<QWidget *>(cmbProfile), static_cast<QWidget *>(edtOutputdir)}) {
         field->setMinimumHeight(22);
         field->setMinimumWidth(40);
@@ -368,14 +365,14 @@ void TMainForm::BuildMainPanel()
         time->setMinimumWidth(qMax(80, time->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 4));
     for (QLabel *percent : {labCurProgress, labTotalProgress})
         percent->setFixedWidth(PercentLabelWidth(percent));
-    auto *times = new QHBoxLayout;
+    auto *times = new QGridLayout;
     times->setSpacing(0);
-    times->addWidget(labElapsed);
-    times->addSpacing(25);
-    labRemainingCaption->setMinimumWidth(110);
-    times->addWidget(labRemainingCaption);
-    times->addWidget(labRemaining);
-    times->addStretch(1);
+    times->setColumnMinimumWidth(0, 105);
+    times->setColumnMinimumWidth(1, 110);
+    times->setColumnStretch(3, 1);
+    times->addWidget(labElapsed, 0, 0);
+    times->addWidget(labRemainingCaption, 0, 1);
+    times->addWidget(labRemaining, 0, 2);
     running->addWidget(labConverting, 0, 0);
     running->addWidget(labConvertingFile, 0, 1);
     running->addWidget(labElapsedCaption, 1, 0);
@@ -716,8 +713,17 @@ void TMainForm::FormClose()
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Resize) {
-        if (watched == ltvTask)
+        if (watched == ltvTask) {
             ltvTaskResize(static_cast<QResizeEvent *>(event)->size().width());
+        } else if (watched == panBottom) {
+            // The hidden look follows the strip too, so it is laid out
+            // before it is shown.
+            for (QWidget *look : {panBottomCenter, panBottomLeft})
+                if (look->isHidden()) {
+                    look->setGeometry(panBottom->rect());
+                    look->layout()->setGeometry(look->rect());
+                }
+        }
     } else if (event->type() == QEvent::MouseButtonDblClick) {
         if (watched == panOutput)
             ToggleGroup(btnOutput, vleOutput);

@@ -309,8 +309,8 @@ private:
     QString m_notices[3]; // by TNotice
 };
 
-// A caption label with its mnemonic marker ("P&rofile:") and the control it
-// names; gap pixels stay free after its text.
+// A caption label, with its mnemonic marker ("P&rofile:") where it names a
+// control (its buddy); gap pixels stay free after its text.
 QLabel *MakeCaption(QWidget *parent, const char *name, const QString &text, QWidget *buddy = nullptr,
                     int gap = 0);
 

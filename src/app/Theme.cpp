@@ -176,8 +176,8 @@ void ApplyColorScheme(Platform::ColorScheme scheme)
         QApplication::setPalette(DarkPalette());
     } else if (look.darkened) {
         look.darkened = false;
-        if (!look.styleName.isEmpty())
-            QApplication::setStyle(QStyleFactory::create(look.styleName));
+        if (QStyle *style = QStyleFactory::create(look.styleName))
+            QApplication::setStyle(style);
         QApplication::setPalette(look.palette);
     }
 }

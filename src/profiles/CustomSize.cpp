@@ -3,11 +3,13 @@
 #include "common/Named.h"
 
 #include "app/MainForm.h"
+#include "app/TextButton.h"
 #include "app/Theme.h"
 #include "common/Platform.h"
 #include "profiles/ValueListEditor.h"
 
 #include <QLabel>
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -46,28 +48,26 @@ TSizeForm::TSizeForm(QWidget *parent) : QDialog(parent)
     labHeight = MakeCaption(this, "labHeight", "&Height:", edtHeight, 0);
     for (QLineEdit *edit : {edtWidth, edtHeight})
         edit->setMinimumSize(80, 21);
-    labWidth->setMinimumWidth(qMax(labWidth->minimumWidth(), 64));
-    labHeight->setMinimumWidth(qMax(labHeight->minimumWidth(), 60));
 
-    btnOK = Named(new QPushButton("&OK", this), "btnOK");
+    btnOK = Named(new TTextButton("&OK", this), "btnOK");
     btnOK->setDefault(true);
-    btnCancel = Named(new QPushButton("&Cancel", this), "btnCancel");
-    for (QPushButton *b : {btnOK, btnCancel})
-        b->setMinimumSize(75, 25);
+    btnCancel = Named(new TTextButton("&Cancel", this), "btnCancel");
 
     // At the designed font: the fields at 88 and 236, the buttons at 156 and
     // 241 on a line 66 from the top.
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(24, 20, 20, 15);
     column->setSpacing(0);
-    auto *fields = new QHBoxLayout;
+    auto *fields = new QGridLayout;
     fields->setSpacing(0);
-    fields->addWidget(labWidth);
-    fields->addWidget(edtWidth);
-    fields->addSpacing(8);
-    fields->addWidget(labHeight);
-    fields->addWidget(edtHeight);
-    fields->addStretch(1);
+    fields->setColumnMinimumWidth(0, 64);
+    fields->setColumnMinimumWidth(2, 8);
+    fields->setColumnMinimumWidth(3, 60);
+    fields->setColumnStretch(5, 1);
+    fields->addWidget(labWidth, 0, 0);
+    fields->addWidget(edtWidth, 0, 1);
+    fields->addWidget(labHeight, 0, 3);
+    fields->addWidget(edtHeight, 0, 4);
     column->addLayout(fields);
     column->addStretch(1);
     auto *buttons = new QHBoxLayout;

@@ -88,8 +88,10 @@ void TestSettingForm::design()
     QCOMPARE(rename->text(), QString("Not overwrite (Rename to <Filename> + Index"));
     QCOMPARE(over->parentWidget(), box);
     QCOMPARE(rename->parentWidget(), box);
-    // The separator stands between the mode and the check boxes, the group
-    // box below them.
+    // Shown: the separator stands between the mode and the check boxes, the
+    // group box below them.
+    dlg->ShowOnGeneralTab();
+    QCOMPARE(dlg->size(), QSize(391, 498));
     QVERIFY(syn->geometry().bottom() < dlg->bvlSeparator->geometry().top());
     QVERIFY(dlg->bvlSeparator->geometry().bottom() < dlg->chkOpenDir->geometry().top());
     QVERIFY(dlg->chkOpenDir->geometry().bottom() < dlg->chkExit->geometry().top());
