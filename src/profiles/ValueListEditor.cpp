@@ -323,8 +323,7 @@ void TValueListEditor::changeEvent(QEvent *event)
     if (event->type() != QEvent::FontChange)
         return;
     // Rows follow the font; a grid sized to its rows stays sized to them.
-    const int oldRows = RowsHeight(0);
-    const int extra = height() - oldRows;
+    const int extra = height() - rowCount() * (verticalHeader()->defaultSectionSize() + 1);
     verticalHeader()->setDefaultSectionSize(RowHeight());
     for (int row = 0; row < rowCount(); ++row)
         setRowHeight(row, RowHeight());
