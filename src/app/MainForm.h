@@ -105,6 +105,9 @@ public:
     QLabel *labPreviewTime = nullptr;
     QLabel *labSkippedFiles = nullptr;
     QLabel *labStatus = nullptr; // the status line, see SetNotice
+    QToolButton *btnWhenDone = nullptr; // beside the "When done" notice: its menu changes it
+    QMenu *ppmWhenDone = nullptr;
+    QAction *mniWhenDoneExit = nullptr, *mniWhenDoneTurnOff = nullptr;
     QTimer *timerTime = nullptr;
 
     // ---- shell (app/MainForm.cpp) ----
@@ -123,11 +126,12 @@ public:
     void SetupKeyboard();
     // Escape during a run: Stop, once the user has agreed.
     void AskToStop();
-    void FormResize();
     void ltvTaskResize(int newWidth);
     void SideDrag(int x, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
     // The five list buttons that follow the task list.
     void SetListButtonsEnabled(bool enabled);
+    // Where the focus stays while a run disables the list, and returns after it.
+    void KeepFocusDuringRun(bool running);
     int LastTaskListWidth = 562;
 
     // ---- status line ----
@@ -138,6 +142,9 @@ public:
     enum class TNotice { RunWarning, Measuring, WhenDone };
     void SetNotice(TNotice source, const QString &text);
     QString Notice(TNotice source) const;
+    // The "When done: ..." notice for the completion actions armed in the
+    // settings dialog (which tells the window whenever they change).
+    void ShowCompletionActions(bool autoExit, bool autoTurnOff);
 
     // ---- task list (tasks/) ----
     void ReadItemData(int index, int selector, ltvItemData &rec) const;
@@ -148,6 +155,9 @@ public:
     void tbtnAddDirClick();
     void tbtnRemoveClick();
     void tbtnClearClick();
+    // Clear from the toolbar, the menu or Backspace: asks first when the list
+    // has more than one row.
+    void AskToClear();
     void tbtnUpClick();
     void tbtnDownClick();
     void ltvTaskClick();
@@ -195,6 +205,8 @@ public:
     void ShowOutputOptions();
     void ClearOutputOptions();
     void ApplyOutputOptions();
+    // Start and End texts that are not times: error colour and a tooltip.
+    void MarkTimeProblems();
     bool GuardOutputEditing();
 
     // ---- reached by the other windows ----
@@ -336,6 +348,11 @@ private:
     TRunStatusDelegate *m_statusDelegate = nullptr;
     TCompletionActions *m_completion = nullptr;
 };
+
+// A caption label, with its mnemonic marker ("P&rofile:") where it names a
+// control (its buddy); gap pixels stay free after its text.
+QLabel *MakeCaption(QWidget *parent, const char *name, const QString &text, QWidget *buddy = nullptr,
+                    int gap = 0);
 
 // The single instance, reachable from the other windows.
 extern TMainForm *MainForm;

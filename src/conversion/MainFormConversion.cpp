@@ -241,10 +241,12 @@ void TMainForm::DisableForRun()
     ltvTask->setEnabled(false);
     panSplitter->setEnabled(false);
     gpbProfile->setEnabled(false);
+    KeepFocusDuringRun(true);
 }
 
 void TMainForm::EnableAfterRun()
 {
+    KeepFocusDuringRun(false);
     for (QToolButton *b : {tbtnAddFile, tbtnAddDir, tbtnUp, tbtnDown, tbtnRemove, tbtnClear, tbtnStart,
                            tbtnSetting})
         b->setEnabled(true);

@@ -1,4 +1,5 @@
 #include "TestProgram.h"
+#include "app/Theme.h"
 
 #include "app/Forms.h"
 #include "app/MainForm.h"
@@ -97,6 +98,8 @@ void TestProgram::writeFile(const QString &relative, const QByteArray &content)
 TMainForm *TestProgram::start(const QStringList &arguments, bool show)
 {
     stop();
+    // The font the program chooses: the designed one unless a test set its own.
+    UseDesktopFont();
     TMainForm *form = CreateForms(arguments);
     m_started = true;
     if (show) {
