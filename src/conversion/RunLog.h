@@ -36,7 +36,9 @@ public:
     // wrong once leaves logs from the future behind); the new log itself is
     // never removed, and no file of another name is touched.
     bool Open(const QString &folder, const QDateTime &now, int keep = 20);
-    void Append(const TItemMessages &item);
+    // False when the text could not be written.
+    bool Append(const TItemMessages &item);
+    bool AppendNote(const QString &text);
     QString Path() const { return m_path; }
 
 private:

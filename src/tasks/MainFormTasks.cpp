@@ -100,15 +100,7 @@ protected:
                 return true;
             }
             if (key == Qt::Key_Backspace) {
-                // One key away from Delete: a list of several rows is not
-                // emptied without asking.
-                const int rows = m_list->topLevelItemCount();
-                if (rows <= 1
-                    || Platform::Instance().MessageBox(
-                           m_form, QStringLiteral("Remove all %1 files from the task list?").arg(rows),
-                           QStringLiteral("Clear"), Platform::Icon::Question,
-                           Platform::Buttons::YesNo) == Platform::Yes)
-                    m_form->tbtnClearClick();
+                m_form->AskToClear();
                 return true;
             }
             if ((key == Qt::Key_Return || key == Qt::Key_Enter)
@@ -223,13 +215,14 @@ void TMainForm::SetupTaskList()
 
     connect(ltvTask, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         ppmTaskPopup();
-        ppmTask->exec(ltvTask->viewport()->mapToGlobal(pos));
+        // Shown without waiting for it; the chosen item runs from the menu.
+        ppmTask->popup(ltvTask->viewport()->mapToGlobal(pos));
     });
     connect(mniOpen, &QAction::triggered, this, &TMainForm::ltvTaskDblClick);
     connect(mniAddFiles, &QAction::triggered, this, &TMainForm::tbtnAddFileClick);
     connect(mniAddDir, &QAction::triggered, this, &TMainForm::tbtnAddDirClick);
     connect(mniRemove, &QAction::triggered, this, &TMainForm::tbtnRemoveClick);
-    connect(mniClear, &QAction::triggered, this, &TMainForm::tbtnClearClick);
+    connect(mniClear, &QAction::triggered, this, &TMainForm::AskToClear);
     connect(mniShowMessages, &QAction::triggered, this, &TMainForm::mniShowMessagesClick);
 
     connect(vleOutput, &TValueListEditor::ValueValidated, this, [this](int) { ApplyOutputOptions(); });
@@ -369,7 +362,8 @@ bool TMainForm::MeasureReport(const QString &path, bool keepAlive, QByteArray &r
     if (!Encoder->Start(EncoderPath, MeasureCommand(path)))
         return false;
     QByteArray chunk;
-    while (Encoder->ReadChunk(chunk, keepAlive, ProbeTimeoutMs))
+    Q_UNUSED(keepAlive);
+    while (Encoder->ReadChunk(chunk, ProbeTimeoutMs))
         if (report.size() < MaxMeasureReport)
             report += chunk.left(MaxMeasureReport - report.size());
     const bool timedOut = Encoder->TimedOut();
@@ -439,6 +433,17 @@ void TMainForm::RemoveRows(const QVector<bool> &flags)
     ClearOutputOptions();
     if (ltvTask->topLevelItemCount() == 0)
         SetListButtonsEnabled(false);
+}
+
+void TMainForm::AskToClear()
+{
+    // A list of several rows is not emptied without asking.
+    const int rows = ltvTask->topLevelItemCount();
+    if (rows <= 1
+        || Platform::Instance().MessageBox(this, QStringLiteral("Remove all %1 files from the task list?").arg(rows),
+                                           QStringLiteral("Clear"), Platform::Icon::Question,
+                                           Platform::Buttons::YesNo) == Platform::Yes)
+        tbtnClearClick();
 }
 
 void TMainForm::tbtnClearClick()
@@ -604,6 +609,7 @@ void TMainForm::ShowOutputOptions()
     vleOutput->SetValues(KeyNewFilename, rec.OutputName + CurrentOutputExt);
     vleOutput->SetValues(KeyStartTime, rec.ClipStart);
     vleOutput->SetValues(KeyEndTime, rec.ClipEnd);
+    MarkTimeProblems();
 }
 
 void TMainForm::ClearOutputOptions()
@@ -611,6 +617,19 @@ void TMainForm::ClearOutputOptions()
     vleOutput->SetValues(KeyNewFilename, QString());
     vleOutput->SetValues(KeyStartTime, QString());
     vleOutput->SetValues(KeyEndTime, QString());
+    MarkTimeProblems();
+}
+
+void TMainForm::MarkTimeProblems()
+{
+    for (const QString &key : {KeyStartTime, KeyEndTime}) {
+        const int row = vleOutput->FindRow(key);
+        const QString text = vleOutput->Value(row);
+        vleOutput->SetValueProblem(row, !text.isEmpty() && TimeTextToSeconds(text) < 0
+                                            ? QStringLiteral("Not a time: write hh:mm:ss or hh:mm:ss.f")
+                                            : QString());
+    }
+    vleOutput->viewport()->update();
 }
 
 void TMainForm::ApplyOutputOptions()
@@ -630,6 +649,8 @@ void TMainForm::ApplyOutputOptions()
         rec.OutputName = RemoveExtension(QFileInfo(rec.InputFile).fileName());
 
     ApplyClipRange(rec, vleOutput->Values(KeyStartTime), vleOutput->Values(KeyEndTime));
+    // A text that is not a time is kept in the editor but not taken: it says so.
+    MarkTimeProblems();
 
     // Field by field; the editor keeps showing what the user typed.
     for (int subItem : {siOutputName, siOutputExt, siClipLength, siClipStart, siClipEnd})

@@ -164,7 +164,7 @@ private slots:
         encoder.SetOutputDescriptor(partial.Descriptor());
         QVERIFY(encoder.Start(fake.path(), ConvertCommand(m_out + "in.avi", " -c:v libx264", partial.Path())));
         QByteArray output, chunk;
-        while (encoder.ReadChunk(chunk, false))
+        while (encoder.ReadChunk(chunk))
             output += chunk;
         ::close(leaked);
         QVERIFY(encoder.ExitedNormally());

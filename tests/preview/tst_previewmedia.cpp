@@ -183,6 +183,7 @@ private slots:
             QVERIFY(form->sbtnPlay->isEnabled());
         };
         form->tbtnStartClick();
+        WaitForRunEnd(form);
         QVERIFY(inRun);
         QCOMPARE(graph->GetState(), IMediaGraph::Stopped);
         QVERIFY(graph->Player()->playbackState() != QMediaPlayer::PlayingState);

@@ -56,6 +56,12 @@ private:
     bool m_started = false;
 };
 
+// Handles window events until the run started by Start is over, its closing
+// actions included (the window is idle again, or closed), or timeoutMs passed.
+void WaitForRunEnd(TMainForm *form, int timeoutMs = 120000);
+// Clicks Start and waits for the run to end.
+void StartAndWait(TMainForm *form, int timeoutMs = 120000);
+
 // Child lookup by objectName that fails the calling test when absent.
 #define FIND(Type, root, name)                                                                     \
     ([&]() {                                                                                       \
