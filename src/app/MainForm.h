@@ -255,7 +255,9 @@ public:
     void DisableForRun();
     void EnableAfterRun();
     // Starts the run over the list; its results arrive as it goes.
-    void ConvertAll(const QString &argumentText, const QVector<bool> &skip = {});
+    // keepExisting: rows whose existing output file stays ("Keep Both").
+    void ConvertAll(const QString &argumentText, const QVector<bool> &skip = {},
+                    const QVector<bool> &keepExisting = {});
     // The processes of the run's running encoders.
     QList<qint64> EncoderProcessIds() const;
     // A warning that must not hold a run up: during a run it goes to the
@@ -338,6 +340,10 @@ private:
     // Whether Start converts only the rows a stopped run left; false when
     // the user chose to convert them all. skip gets one flag per row.
     bool AskToResume(QVector<bool> &skip);
+    // In overwrite mode, asks once before outputs replace files that were
+    // there before the run. False for Cancel (or a box closed unanswered):
+    // no run. keepExisting marks the rows "Keep Both" names anew.
+    bool AskToReplace(const QVector<bool> &skip, QVector<bool> &keepExisting);
 
     bool m_shown = false;
     QString m_notices[3]; // by TNotice

@@ -1,5 +1,6 @@
 #include "conversion/ConversionRun.h"
 
+#include "common/UserFolders.h"
 #include "conversion/EncoderProcess.h"
 #include "tasks/MeasureProcess.h"
 #include "tasks/MediaProbe.h"
@@ -39,6 +40,40 @@ QString Quoted(const QString &text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
+// The name request of item index: rename mode's rule where it is chosen or
+// the item keeps an existing file ("Keep Both").
+TOutputRequest RequestFor(const TRunSnapshot &snapshot, int index, const TFileSet &inputs,
+                          const QSet<QString> &taken)
+{
+    const ltvItemData &item = snapshot.Items[index];
+    TOutputRequest request;
+    request.folder = snapshot.OutputFolder;
+    request.outputName = item.OutputName;
+    request.itemExt = item.OutputExt;
+    request.currentExt = snapshot.CurrentOutputExt;
+    request.position = index + 1;
+    request.renameExisting = !snapshot.Preferences.Overwrite || snapshot.KeepExisting.value(index);
+    request.runInputs = &inputs;
+    request.runOutputs = &taken;
+    return request;
+}
+
+TFileSet InputsOf(const TRunSnapshot &snapshot)
+{
+    // Every input is kept from being overwritten, the skipped ones too.
+    QStringList inputs;
+    inputs.reserve(snapshot.Items.size());
+    for (const ltvItemData &item : snapshot.Items)
+        inputs.append(item.InputFile);
+    return TFileSet(inputs);
+}
+
+// The seconds an item's encoder is to convert; 0 when unknown.
+double SecondsToConvert(const ltvItemData &item)
+{
+    return std::max(0.0, ClipSecondsToConvert(item));
+}
+
 } // namespace
 
 struct TConversionRun::TJob {
@@ -51,14 +86,40 @@ struct TConversionRun::TJob {
     int Percent = -1;
     bool Checking = false; // the encoder has ended; its output is being judged
     bool StopAsked = false;
+    double Reached = 0; // the encoder's own last progress time
     QString Output;
-    QString Partial;
+    std::unique_ptr<TItemOutput> File;
     TItemMessages Messages;
     TMessageTail Tail{KeptEncoderLines};
     std::unique_ptr<TFolderWatch> Folder;
     TEncoderProcess *Encoder = nullptr;
     TMeasureProcess *Measure = nullptr;
 };
+
+QList<int> ItemsReplacingFiles(const TRunSnapshot &snapshot, QStringList *outputs)
+{
+    QList<int> replacing;
+    if (!snapshot.Preferences.Overwrite)
+        return replacing;
+    const TFileSet inputs = InputsOf(snapshot);
+    QSet<QString> taken;
+    for (int i = 0; i < snapshot.Items.size(); ++i) {
+        if (snapshot.Skip.value(i))
+            continue;
+        const QString out = OutputPathFor(RequestFor(snapshot, i, inputs, taken));
+        if (out.isEmpty())
+            continue;
+        taken.insert(out);
+        // A link counts as a file there, whatever it points to.
+        const QFileInfo there(out);
+        if (!there.exists() && !there.isSymLink())
+            continue;
+        replacing.append(i);
+        if (outputs)
+            outputs->append(out);
+    }
+    return replacing;
+}
 
 qint64 FramePixels(const QString &frameSizeText)
 {
@@ -107,13 +168,12 @@ TConversionRun::TConversionRun(const TRunSnapshot &snapshot, QObject *parent)
 
 TConversionRun::~TConversionRun()
 {
+    // The jobs' partial files go with them, once their encoders are gone.
     for (const auto &job : m_jobs) {
         if (job->Encoder)
             job->Encoder->KillEncoder();
         if (job->Measure)
             job->Measure->Cancel();
-        if (!job->Partial.isEmpty())
-            QFile::remove(job->Partial);
     }
 }
 
@@ -123,19 +183,16 @@ void TConversionRun::Start()
         return;
     m_started = true;
     const QVector<ltvItemData> &items = m_snapshot.Items;
-    QStringList inputs;
-    inputs.reserve(items.size());
     for (int i = 0; i < items.size(); ++i) {
-        // Every input is kept from being overwritten, the skipped ones too.
-        inputs.append(items[i].InputFile);
         if (m_snapshot.Skip[i])
             continue;
         ++m_count;
         // An unknown length counts as nothing, so the total bar follows the
         // measured items.
-        m_totalSeconds += std::max(0.0, items[i].ClipLengthSec);
+        m_totalSeconds += SecondsToConvert(items[i]);
     }
-    m_inputs = TFileSet(inputs);
+    m_inputs = InputsOf(m_snapshot);
+    m_partials = std::make_unique<TPartialsList>(VelvoStateFolder());
     m_videoExpected = !DisablesVideo(m_snapshot.ArgumentText);
     const int processors =
         m_snapshot.Processors > 0 ? m_snapshot.Processors : std::max(1, QThread::idealThreadCount());
@@ -282,7 +339,7 @@ void TConversionRun::StartItem(int index)
     TJob &job = *owned;
     job.Index = index;
     job.Record = m_snapshot.Items[index];
-    job.ClipSeconds = std::max(0.0, job.Record.ClipLengthSec);
+    job.ClipSeconds = SecondsToConvert(job.Record);
     job.Messages.input = job.Record.InputFile;
 
     if (!PipeAvailable()) {
@@ -302,11 +359,15 @@ void TConversionRun::StartItem(int index)
         FinishWithoutEncoder(index, &job, notStarted, QStringLiteral("not started"));
         return;
     }
-    NamePartial(job);
+    if (!MakePartial(job)) {
+        m_doneSeconds += job.ClipSeconds;
+        FinishWithoutEncoder(index, &job, job.Messages.verification, QStringLiteral("not started"));
+        return;
+    }
     job.Slot = FreeSlot();
     m_jobs.push_back(std::move(owned));
     if (!StartEncoder(job)) {
-        QFile::remove(job.Partial);
+        job.File->Discard();
         job.Messages.exitText = QStringLiteral("could not be started");
         job.Messages.verification = QStringLiteral("The encoder could not be started.");
         ++m_failed;
@@ -319,33 +380,32 @@ void TConversionRun::StartItem(int index)
 
 QString TConversionRun::ReserveName(TJob &job)
 {
-    TOutputRequest request;
-    request.folder = m_snapshot.OutputFolder;
-    request.outputName = job.Record.OutputName;
-    request.itemExt = job.Record.OutputExt;
-    request.currentExt = m_snapshot.CurrentOutputExt;
-    request.position = job.Index + 1;
-    request.renameExisting = !m_snapshot.Preferences.Overwrite;
-    request.runInputs = &m_inputs;
-    request.runOutputs = &m_taken;
-    const QString out = OutputPathFor(request);
+    const QString out = OutputPathFor(RequestFor(m_snapshot, job.Index, m_inputs, m_taken));
     if (!out.isEmpty())
         m_taken.insert(out);
     return out;
 }
 
-void TConversionRun::NamePartial(TJob &job)
+bool TConversionRun::MakePartial(TJob &job)
 {
     // The encoder writes beside the final file; only a verified output takes
     // the final name, so a failed or stopped item never replaces an older
     // good file nor leaves a broken one behind.
-    job.Partial = PartialOutputPath(job.Output, QCoreApplication::applicationPid());
+    job.File = std::make_unique<TItemOutput>(m_partials.get());
+    QString failure;
+    if (job.File->Begin(job.Output, failure))
+        return true;
+    TEncoderEnd end;
+    end.outputFolderGone = !QFileInfo(m_snapshot.OutputFolder).isDir();
+    job.Messages.verification = end.outputFolderGone ? FailureText(end, {failure}) : failure;
+    return false;
 }
 
 bool TConversionRun::StartEncoder(TJob &job)
 {
+    const TPartialOutput &partial = job.File->Partial();
     const EncoderCommand command =
-        ConvertCommand(job.Record.InputFile, ItemArguments(m_snapshot.ArgumentText, job.Record), job.Partial);
+        ConvertCommand(job.Record.InputFile, ItemArguments(m_snapshot.ArgumentText, job.Record), partial.Path());
     job.Messages.output = job.Output;
     job.Messages.commandLine = Quoted(m_snapshot.EncoderPath) + command.text;
     job.Folder = std::make_unique<TFolderWatch>(m_snapshot.OutputFolder);
@@ -354,6 +414,7 @@ bool TConversionRun::StartEncoder(TJob &job)
     connect(job.Encoder, &TEncoderProcess::OutputRead, this,
             [this, target](const QByteArray &piece) { TakeOutput(*target, piece); });
     connect(job.Encoder, &TEncoderProcess::Ended, this, [this, target] { EncoderEnded(*target); });
+    job.Encoder->SetOutputDescriptor(partial.Descriptor());
     return job.Encoder->Start(m_snapshot.EncoderPath, command,
                               EncoderThreads(m_snapshot.Processors, m_slots, job.Slot));
 }
@@ -381,7 +442,7 @@ void TConversionRun::EncoderEnded(TJob &job)
         return;
     }
     if (encoder.StartFailed()) {
-        QFile::remove(job.Partial);
+        job.File->Discard();
         job.Messages.exitText = QStringLiteral("could not be started");
         job.Messages.verification = QStringLiteral("The encoder could not be started.");
         ++m_failed;
@@ -389,6 +450,7 @@ void TConversionRun::EncoderEnded(TJob &job)
         EndRunEarly(TRunEnd::NoEncoder);
         return;
     }
+    job.Reached = job.CurrentTime;
     if (encoder.ExitedNormally() && job.CurrentTime > 0 && job.CurrentTime < job.ClipSeconds) {
         // The encoder's last report comes a frame or so before the end of
         // the clip; a finished item that reported progress ends full.
@@ -415,10 +477,12 @@ void TConversionRun::EncoderEnded(TJob &job)
 
 void TConversionRun::CheckOutput(TJob &job)
 {
+    // The very file the encoder wrote, through the descriptor this program
+    // holds: whatever happened to its name meanwhile.
+    const TPartialOutput &partial = job.File->Partial();
     TOutputFacts facts;
-    const QFileInfo info(job.Partial);
-    facts.exists = info.exists();
-    facts.size = info.size();
+    facts.exists = partial.IsOpen();
+    facts.size = partial.Size();
     if (!facts.exists || facts.size <= 0) {
         OutputChecked(job, facts);
         return;
@@ -426,44 +490,59 @@ void TConversionRun::CheckOutput(TJob &job)
     // The output check has a measure of its own, never the task list's.
     job.Measure = new TMeasureProcess(this);
     TJob *target = &job;
-    connect(job.Measure, &TMeasureProcess::Finished, this, [this, target, facts](bool answered,
-                                                                                  const QByteArray &report) {
-        TOutputFacts measured = facts;
-        if (answered) {
-            measured.lengthText = ParseMeasureReport(report, target->Partial).LengthText;
-            measured.hasVideo = HasVideoStream(report, target->Partial);
-        }
-        OutputChecked(*target, measured);
-    });
-    job.Measure->Start(m_snapshot.EncoderPath, job.Partial, m_snapshot.CheckTimeoutMs);
+    const QString path = partial.ProcPath();
+    connect(job.Measure, &TMeasureProcess::Finished, this,
+            [this, target, facts, path](bool answered, const QByteArray &report) {
+                TOutputFacts measured = facts;
+                measured.measured = answered;
+                if (answered)
+                    ReadOutputReport(report, path, measured);
+                OutputChecked(*target, measured);
+            });
+    job.Measure->Start(m_snapshot.EncoderPath, path, m_snapshot.CheckTimeoutMs);
 }
 
 void TConversionRun::OutputChecked(TJob &job, const TOutputFacts &facts)
 {
-    QString failure = VerifyOutput(facts, job.ClipSeconds, m_videoExpected);
-    if (failure.isEmpty() && !CommitOutput(job.Partial, job.Output, !m_snapshot.Preferences.Overwrite))
-        failure = QStringLiteral("The output file could not be given its name: %1")
-                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
-    Conclude(job, failure);
+    TOutputExpectation expectation;
+    expectation.clipStart = std::max(0.0, job.Record.ClipStartSec);
+    expectation.expectedSeconds = job.ClipSeconds;
+    expectation.claimedSeconds = job.Record.LengthSec;
+    // A sound-only source gives no picture, whatever the profile asks.
+    expectation.pictureExpected = m_videoExpected && !job.Record.FrameSizeText.trimmed().isEmpty();
+    expectation.reachedSeconds = job.Reached;
+    const TOutputVerdict verdict = JudgeOutput(facts, expectation);
+    QString failure = verdict.failure;
+    if (failure.isEmpty()) {
+        // A file made under the name meanwhile is kept where the run keeps
+        // existing files; the output then takes the next free name.
+        const bool replace = m_snapshot.Preferences.Overwrite && !m_snapshot.KeepExisting.value(job.Index);
+        const QString taken = job.File->Commit(replace, [this, &job] { return ReserveName(job); }, failure);
+        if (!taken.isEmpty())
+            job.Output = job.Messages.output = taken;
+    }
+    Conclude(job, failure, verdict.note);
 }
 
-void TConversionRun::Conclude(TJob &job, const QString &failure)
+void TConversionRun::Conclude(TJob &job, const QString &failure, const QString &note)
 {
-    job.Messages.verification =
-        failure.isEmpty() ? QStringLiteral("passed") : failure.section(QLatin1Char('\n'), 0, 0);
+    job.Messages.verification = !failure.isEmpty() ? failure.section(QLatin1Char('\n'), 0, 0)
+        : !note.isEmpty()                          ? note
+                                                   : QStringLiteral("passed");
     if (failure.isEmpty()) {
-        job.Partial.clear(); // it has its name now
-        FinishItem(job, StatusComplete(), QString());
+        FinishItem(job, StatusComplete(), note);
         return;
     }
-    QFile::remove(job.Partial);
+    if (job.File)
+        job.File->Discard();
     ++m_failed;
     FinishItem(job, StatusFailed(), failure);
 }
 
 void TConversionRun::EndStopped(TJob &job)
 {
-    QFile::remove(job.Partial);
+    if (job.File)
+        job.File->Discard();
     job.Messages.verification = QStringLiteral("stopped");
     FinishItem(job, StatusStop(), QString());
 }

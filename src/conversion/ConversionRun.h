@@ -7,8 +7,13 @@
 // An item goes through these steps, each a method of its own: reserve its
 // output name, name its partial file, start its encoder, take the encoder's
 // end, check the output, then commit the output to its name or remove it.
+// The partial file is made by the run itself, exclusively, and handed to the
+// encoder open (conversion/ItemOutput); it is recorded in the partials list
+// while it exists.
 
+#include "conversion/ItemOutput.h"
 #include "conversion/OutputNaming.h"
+#include "conversion/PartialsList.h"
 #include "conversion/Progress.h"
 #include "conversion/RunLog.h"
 #include "conversion/RunOutcome.h"
@@ -36,6 +41,8 @@ inline QString StatusStop() { return QStringLiteral("Stop"); }
 struct TRunSnapshot {
     QVector<ltvItemData> Items;  // every row, in list order
     QVector<bool> Skip;          // rows this run leaves as they are (empty: none)
+    QVector<bool> KeepExisting;  // rows named as in rename mode whatever the
+                                 // mode ("Keep Both"; empty: none)
     QString ArgumentText;        // the profile's switches
     TGeneralPreferences Preferences;
     QString OutputFolder;        // ends with "/"
@@ -51,7 +58,8 @@ struct TRunSnapshot {
 struct TItemResult {
     int Index = -1;
     QString Status;         // StatusComplete(), StatusFailed() or StatusStop()
-    QString Reason;         // why it failed, the cause on the first line; "" otherwise
+    QString Reason;         // why it failed, the cause on the first line; for
+                            // a kept output a note on it; "" otherwise
     TItemMessages Messages; // what the encoder said, for the row and the log
 };
 
@@ -69,6 +77,12 @@ struct TRunResult {
     QString LogPath; // "" when no log could be written
     QStringList Warnings;
 };
+
+// The rows (not skipped) whose output, named as the run will name it in
+// overwrite mode, is a file that exists before the run: those it would
+// replace, with those outputs in outputs. Outputs of the run's own earlier
+// rows never count. Empty in rename mode.
+QList<int> ItemsReplacingFiles(const TRunSnapshot &snapshot, QStringList *outputs = nullptr);
 
 // The pixels of a frame size text such as " 640x480"; 0 when unknown.
 qint64 FramePixels(const QString &frameSizeText);
@@ -123,13 +137,13 @@ private:
     void FillSlots();
     void StartItem(int index);
     QString ReserveName(TJob &job);
-    void NamePartial(TJob &job);
+    bool MakePartial(TJob &job);
     bool StartEncoder(TJob &job);
     void TakeOutput(TJob &job, const QByteArray &piece);
     void EncoderEnded(TJob &job);
     void CheckOutput(TJob &job);
     void OutputChecked(TJob &job, const TOutputFacts &facts);
-    void Conclude(TJob &job, const QString &failure);
+    void Conclude(TJob &job, const QString &failure, const QString &note = QString());
     void EndStopped(TJob &job);
     void FinishItem(TJob &job, const QString &status, const QString &reason);
     void FinishWithoutEncoder(int index, TJob *job, const QString &reason, const QString &exitText);
@@ -141,6 +155,8 @@ private:
     int FreeSlot() const;
 
     TRunSnapshot m_snapshot;
+    // Before the jobs: an item's output leaves the list when its job goes.
+    std::unique_ptr<TPartialsList> m_partials;
     std::vector<std::unique_ptr<TJob>> m_jobs; // in the order they started
     TFileSet m_inputs;
     QSet<QString> m_taken; // output names reserved by this run

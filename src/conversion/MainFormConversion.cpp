@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -72,6 +73,13 @@ void ShowPauseButton(TMainForm &form, bool paused)
     form.tbtnPause->setToolTip(text + QStringLiteral(" (Ctrl+P)"));
     form.tbtnPause->setAccessibleName(text);
     form.tbtnPause->setIcon(QIcon(paused ? QStringLiteral(":/icons/start.svg") : QStringLiteral(":/icons/pause.svg")));
+}
+
+// The output folder as a run names its files: cleaned ("/out//" gives
+// "/out/"), with its trailing "/".
+QString OutputFolderOf(const QString &text)
+{
+    return TMainForm::WithTrailingSeparator(QDir::cleanPath(text));
 }
 
 QString ResumeQuestion(int converted, int rows)
@@ -134,6 +142,9 @@ void TMainForm::tbtnStartClick()
         return;
     QVector<bool> skip;
     AskToResume(skip);
+    QVector<bool> keepExisting;
+    if (!AskToReplace(skip, keepExisting))
+        return;
 
     DisableForRun();
     QString arguments;
@@ -156,7 +167,7 @@ void TMainForm::tbtnStartClick()
     // locked in its running look.
     QString error;
     try {
-        ConvertAll(arguments, skip);
+        ConvertAll(arguments, skip, keepExisting);
     } catch (const EFileError &e) {
         error = e.message();
     } catch (const std::exception &e) {
@@ -196,6 +207,40 @@ bool TMainForm::AskToResume(QVector<bool> &skip)
         return false;
     skip = converted;
     return true;
+}
+
+bool TMainForm::AskToReplace(const QVector<bool> &skip, QVector<bool> &keepExisting)
+{
+    // The outputs as the run will name them, from the rows as they are now.
+    TRunSnapshot plan;
+    plan.Preferences = SettingForm->CurrentGeneralPreferences();
+    if (!plan.Preferences.Overwrite)
+        return true;
+    const int count = ltvTask->topLevelItemCount();
+    plan.Items.resize(count);
+    for (int i = 0; i < count; ++i)
+        ReadItemData(i, sdAll, plan.Items[i]);
+    plan.Skip = skip;
+    plan.OutputFolder = OutputFolderOf(edtOutputdir->text());
+    plan.CurrentOutputExt = CurrentOutputExt;
+    QStringList outputs;
+    const QList<int> replacing = ItemsReplacingFiles(plan, &outputs);
+    if (replacing.isEmpty())
+        return true;
+    QStringList names;
+    for (const QString &output : std::as_const(outputs))
+        names << QFileInfo(output).fileName();
+    const QString keepBoth = QStringLiteral("Keep Both");
+    const QString answer = Platform::Instance().Ask(this, ReplaceQuestion(names), QStringLiteral("Velvo"),
+                                                    Platform::Icon::Question,
+                                                    {QStringLiteral("Replace"), keepBoth, QStringLiteral("Cancel")},
+                                                    keepBoth);
+    if (answer == keepBoth) {
+        keepExisting = QVector<bool>(count, false);
+        for (int i : replacing)
+            keepExisting[i] = true;
+    }
+    return answer == keepBoth || answer == QStringLiteral("Replace");
 }
 
 void TMainForm::tbtnStopClick()
@@ -258,7 +303,8 @@ void TMainForm::EnableAfterRun()
     gpbProfile->setEnabled(true);
 }
 
-void TMainForm::ConvertAll(const QString &argumentText, const QVector<bool> &skip)
+void TMainForm::ConvertAll(const QString &argumentText, const QVector<bool> &skip,
+                          const QVector<bool> &keepExisting)
 {
     // Start of the run.
     labConvertingFile->clear();
@@ -300,7 +346,8 @@ void TMainForm::ConvertAll(const QString &argumentText, const QVector<bool> &ski
     snapshot.ArgumentText = argumentText;
     snapshot.Preferences = SettingForm->CurrentGeneralPreferences();
     snapshot.Simultaneous = snapshot.Preferences.Simultaneous;
-    snapshot.OutputFolder = WithTrailingSeparator(edtOutputdir->text());
+    snapshot.OutputFolder = OutputFolderOf(edtOutputdir->text());
+    snapshot.KeepExisting = keepExisting;
     snapshot.CurrentOutputExt = CurrentOutputExt;
     snapshot.EncoderPath = EncoderPath;
     snapshot.LogFolder = VelvoStateFolder();

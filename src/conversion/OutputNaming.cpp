@@ -145,15 +145,19 @@ QString ReplaceQuestion(const QStringList &names)
 
 double ClipSecondsToConvert(const ltvItemData &item)
 {
-    const double end = item.ClipEndSec >= 0 ? item.ClipEndSec : item.ClipStartSec + item.ClipLengthSec;
-    if (item.LengthSec <= 0 || item.ClipStartSec < 0)
-        return item.ClipLengthSec;
-    return std::min(end, item.LengthSec) - item.ClipStartSec;
+    const double start = item.ClipStartSec;
+    double end = item.ClipEndSec >= 0 ? item.ClipEndSec : item.ClipLengthSec >= 0 ? start + item.ClipLengthSec : -1;
+    if (start < 0 || end < 0)
+        return std::max(-1.0, item.ClipLengthSec);
+    if (item.LengthSec > 0)
+        end = std::min(end, item.LengthSec);
+    return std::max(0.0, end - start);
 }
 
 bool ClipCutToNothing(const ltvItemData &item)
 {
-    return item.ClipLengthSec != item.LengthSec && RoundHalfEven(ClipSecondsToConvert(item) * 10.0) <= 0;
+    const double seconds = ClipSecondsToConvert(item);
+    return item.ClipLengthSec != item.LengthSec && seconds >= 0 && RoundHalfEven(seconds * 10.0) == 0;
 }
 
 QString ItemArguments(const QString &argumentText, const ltvItemData &item)
@@ -161,7 +165,9 @@ QString ItemArguments(const QString &argumentText, const ltvItemData &item)
     QString arguments = argumentText;
     if (item.ClipStartSec != item.SourceStartSec)
         arguments += QStringLiteral(" -ss ") + item.ClipStart;
-    if (item.ClipLengthSec != item.LengthSec)
-        arguments += QStringLiteral(" -t ") + TenthsText(std::max(0.0, ClipSecondsToConvert(item)));
+    const double seconds = ClipSecondsToConvert(item);
+    // A clip whose end is no time at all runs to the file's end.
+    if (item.ClipLengthSec != item.LengthSec && seconds >= 0)
+        arguments += QStringLiteral(" -t ") + TenthsText(seconds);
     return arguments;
 }

@@ -11,14 +11,6 @@
 // chooses its format by it): "/out/.clip.mp4.part-<mark>.mp4". A final name
 // near the file-name limit is shortened here, never the final one.
 QString PartialOutputPath(const QString &finalPath, const QString &mark);
-inline QString PartialOutputPath(const QString &finalPath, qint64 pid)
-{
-    return PartialOutputPath(finalPath, QString::number(pid));
-}
-
-// Gives a verified output its final name in one rename; with keepExisting a
-// file that has appeared under that name meanwhile is not replaced.
-bool CommitOutput(const QString &partial, const QString &finalPath, bool keepExisting);
 
 // Whether a pipe for an encoder's output can be had at all; a program out of
 // file descriptors fails here first.
@@ -56,16 +48,11 @@ struct TOutputVerdict {
     QString note;
 };
 
-// An output is refused only when it is missing, empty, holds no stream,
-// lacks a picture it should have, or is short of what the encoder itself
-// reached. Shorter than expected but as long as the encoder read, it is the
+// An output is refused only when it is missing, empty (no bytes, or no
+// playable length), holds no stream, lacks a picture it should have, or is
+// short of what the encoder itself reached. Shorter than expected but as long as the encoder read, it is the
 // whole of a source shorter than its header claims, and is kept.
 TOutputVerdict JudgeOutput(const TOutputFacts &facts, const TOutputExpectation &expectation);
-
-// Empty when the output is a usable conversion of the item, otherwise the
-// reason in plain words. clipSeconds <= 0 means the length is unknown and is
-// not compared; video is expected unless the profile disables it.
-QString VerifyOutput(const TOutputFacts &facts, double clipSeconds, bool videoExpected);
 
 // Whether an argument text (the profile's and the item's switches) turns
 // the video stream off.

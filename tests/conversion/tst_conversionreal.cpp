@@ -246,10 +246,17 @@ void TestConversionReal::failedOutputsNeverReplaceGoodOnes()
         QVERIFY(!form->ltvTask->topLevelItem(i)->toolTip(0).isEmpty());
     }
     QCOMPARE(form->ltvTask->topLevelItem(1)->toolTip(0), QString("The clip is shorter than a tenth of a second."));
-    QCOMPARE(prog.platform.questions.size(), 1);
-    QVERIFY2(prog.platform.questions[0].text.startsWith("2 of 2 files could not be converted."),
-             qPrintable(prog.platform.questions[0].text));
-    QVERIFY(!prog.platform.questions[0].text.contains("successfully"));
+    // ffmpeg is ended by SIGXFSZ, and the row says what that means.
+    QVERIFY2(form->ltvTask->topLevelItem(0)->toolTip(0).startsWith(
+                 "The output file reached this session's file size limit (ulimit -f)."),
+             qPrintable(form->ltvTask->topLevelItem(0)->toolTip(0)));
+    // Asked first whether to replace the older output (answered Replace).
+    QCOMPARE(prog.platform.questions.size(), 2);
+    QCOMPARE(prog.platform.questions[0].text,
+             QString("1 file in the output folder would be replaced: a" + ext + ". Replace it?"));
+    QVERIFY2(prog.platform.questions[1].text.startsWith("2 of 2 files could not be converted."),
+             qPrintable(prog.platform.questions[1].text));
+    QVERIFY(!prog.platform.questions[1].text.contains("successfully"));
     // The older output is untouched and nothing else is left behind.
     QCOMPARE(QDir(outDir).entryList(QDir::Files | QDir::Hidden), QStringList{"a" + ext});
     QFile older(outDir + "a" + ext);

@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QDialog>
 
@@ -44,15 +45,26 @@ void CheckClosedWithNothingLeft(Setup &s, qint64 encoderPid)
     QCOMPARE(QDir(s.outDir).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
-// The file the encoder writes before an item is judged and renamed.
-QString Part(const QString &out)
+// The final path the encoder's partial file stands for: it writes
+// "/out/.a.mp4.part-<mark>.mp4" before "/out/a.mp4" is judged and named.
+QString Final(const QString &partial)
 {
-    return PartialOutputPath(out, QCoreApplication::applicationPid());
+    static const QRegularExpression shape("^(.*/)\\.(.+)\\.part-[a-z2-7]{12}(\\.[^./]*)?$");
+    const QRegularExpressionMatch m = shape.match(partial);
+    return m.hasMatch() ? m.captured(1) + m.captured(2) : "not a partial file: " + partial;
+}
+
+// An encoder's arguments with the partial file read as its final path.
+QStringList Finals(QStringList args)
+{
+    if (!args.isEmpty())
+        args.last() = Final(args.last());
+    return args;
 }
 
 QStringList ConvertArgs(const QString &in, const QStringList &middle, const QString &out)
 {
-    return QStringList{"-y", "-i", in} + middle + QStringList{Part(out)};
+    return QStringList{"-y", "-i", in} + middle + QStringList{out};
 }
 
 } // namespace
@@ -184,6 +196,7 @@ void TestConversionRun::malformedLengthKeepsCurrentBarAtZero()
     s.addClip("a.avi", "00:00:10.00");
     ltvItemData rec = s.item(0);
     rec.ClipLength = "garbage"; // -1 seconds
+    rec.ClipEnd = "garbage";
     s.setItem(0, rec);
     s.addClip("b.avi", "00:00:11.00");
     s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=5.00 x\r"}));
@@ -195,10 +208,10 @@ void TestConversionRun::malformedLengthKeepsCurrentBarAtZero()
     // busy current bar, the total bar stays. Second item: 5 of 11 -> 45 %.
     QCOMPARE(d.states,
              QStringList({"0/0/0%/0%", "0/0//0%", "0/0/0%/0%", "45/45/45%/45%", "100/100/100%/100%"}));
-    // The broken length still reaches the encoder, as -1 seconds.
+    // A clip without times runs to the file's end: no " -t " at all.
     const QList<QStringList> runs = s.encoder().conversions();
     QCOMPARE(runs.size(), 2);
-    QVERIFY(runs[0].join(' ').contains("-t -1"));
+    QVERIFY(!runs[0].contains("-t"));
 }
 
 // ---------------------------------------------------------------- command lines and names
@@ -224,9 +237,9 @@ void TestConversionRun::commandLinesCarryTheItemsRange()
 
     const QList<QStringList> runs = s.encoder().conversions();
     QCOMPARE(runs.size(), 3);
-    QCOMPARE(runs[0], ConvertArgs(a, {}, s.outDir + "a.mp4"));
-    QCOMPARE(runs[1], ConvertArgs(b, {"-ss", "00:00:05.5", "-t", "10.5"}, s.outDir + "b file.mp4"));
-    QCOMPARE(runs[2], ConvertArgs(c, {"-t", "11.5"}, s.outDir + "custom name.mp4"));
+    QCOMPARE(Finals(runs[0]), ConvertArgs(a, {}, s.outDir + "a.mp4"));
+    QCOMPARE(Finals(runs[1]), ConvertArgs(b, {"-ss", "00:00:05.5", "-t", "10.5"}, s.outDir + "b file.mp4"));
+    QCOMPARE(Finals(runs[2]), ConvertArgs(c, {"-t", "11.5"}, s.outDir + "custom name.mp4"));
     for (int i = 0; i < 3; ++i)
         QCOMPARE(s.status(i), QString("Complete"));
 }
@@ -249,10 +262,10 @@ void TestConversionRun::profileArgumentsReachEveryItem()
     s.clickStart();
     const QList<QStringList> runs = s.encoder().conversions();
     QCOMPARE(runs.size(), 2);
-    QCOMPARE(runs[0], ConvertArgs(a, {"-vcodec", "mpeg4", "-b:v", "800k", "-ss", "00:00:01"},
+    QCOMPARE(Finals(runs[0]), ConvertArgs(a, {"-vcodec", "mpeg4", "-b:v", "800k", "-ss", "00:00:01"},
                                   s.outDir + "a.mkv"));
     // The second item starts again from the profile's text alone.
-    QCOMPARE(runs[1], ConvertArgs(b, {"-vcodec", "mpeg4", "-b:v", "800k"}, s.outDir + "b.mkv"));
+    QCOMPARE(Finals(runs[1]), ConvertArgs(b, {"-vcodec", "mpeg4", "-b:v", "800k"}, s.outDir + "b.mkv"));
 }
 
 void TestConversionRun::outputNamesOverwriteMode()
@@ -270,10 +283,10 @@ void TestConversionRun::outputNamesOverwriteMode()
     s.clickStart();
     const QList<QStringList> runs = s.encoder().conversions();
     QCOMPARE(runs.size(), 3);
-    QCOMPARE(runs[0].last(), Part(s.outDir + "a.mp4")); // overwritten
-    QCOMPARE(runs[1].last(), Part(s.outDir + "b.mp4"));
+    QCOMPARE(Final(runs[0].last()), s.outDir + "a.mp4"); // overwritten
+    QCOMPARE(Final(runs[1].last()), s.outDir + "b.mp4");
     // The later one never replaces what the run has just made.
-    QCOMPARE(runs[2].last(), Part(s.outDir + "b_3.mp4"));
+    QCOMPARE(Final(runs[2].last()), s.outDir + "b_3.mp4");
     QCOMPARE(QDir(s.outDir).entryList(QDir::Files), QStringList({"a.mp4", "b.mp4", "b_3.mp4"}));
 }
 
@@ -296,10 +309,10 @@ void TestConversionRun::outputNamesRenameMode()
     s.clickStart();
     const QList<QStringList> runs = s.encoder().conversions();
     QCOMPARE(runs.size(), 4);
-    QCOMPARE(runs[0].last(), Part(s.outDir + "a_1.mp4"));
-    QCOMPARE(runs[1].last(), Part(s.outDir + "b_2_2.mp4"));
-    QCOMPARE(runs[2].last(), Part(s.outDir + "c.mp4"));
-    QCOMPARE(runs[3].last(), Part(s.outDir + "d_4.mp4"));
+    QCOMPARE(Final(runs[0].last()), s.outDir + "a_1.mp4");
+    QCOMPARE(Final(runs[1].last()), s.outDir + "b_2_2.mp4");
+    QCOMPARE(Final(runs[2].last()), s.outDir + "c.mp4");
+    QCOMPARE(Final(runs[3].last()), s.outDir + "d_4.mp4");
     // Nothing that existed was replaced.
     for (const QString &name : {"a.mp4", "b.mp4", "b_2.mp4", "d.mp4"}) {
         QFile kept(s.outDir + name);
@@ -331,11 +344,12 @@ void TestConversionRun::outputNeverOverwritesAnInput()
     s.clickStart();
     const QList<QStringList> runs = s.encoder().conversions();
     QCOMPARE(runs.size(), 4);
-    const QString shown = s.media.path() + "/./out//";
-    QCOMPARE(runs[0].last(), Part(shown + "x_1.mp4"));
-    QCOMPARE(runs[1].last(), Part(shown + "x_2.mp4"));
-    QCOMPARE(runs[2].last(), Part(shown + "z_3.mp4"));
-    QCOMPARE(runs[3].last(), Part(shown + "z_4.mp4"));
+    // Named in the folder's clean spelling.
+    const QString shown = s.media.path() + "/out/";
+    QCOMPARE(Final(runs[0].last()), shown + "x_1.mp4");
+    QCOMPARE(Final(runs[1].last()), shown + "x_2.mp4");
+    QCOMPARE(Final(runs[2].last()), shown + "z_3.mp4");
+    QCOMPARE(Final(runs[3].last()), shown + "z_4.mp4");
     QCOMPARE(runs[2][2], y);
 }
 
@@ -794,12 +808,13 @@ void TestConversionRun::failedExitIsReportedAndCounted()
     // "Open Log" opens the log the box names, then the folder as chosen.
     s.prog.platform.questions.clear();
     s.prog.platform.opened.clear();
+    s.prog.platform.askAnswers.enqueue("Replace"); // the outputs of the first run
     s.prog.platform.askAnswers.enqueue("Open Log");
     s.convertWith(bad);
     s.clickStart();
-    QCOMPARE(s.prog.platform.questions.size(), 1);
+    QCOMPARE(s.prog.platform.questions.size(), 2);
     QCOMPARE(s.prog.platform.opened.size(), 2);
-    QVERIFY(s.prog.platform.questions[0].text.endsWith(s.prog.platform.opened[0]));
+    QVERIFY(s.prog.platform.questions[1].text.endsWith(s.prog.platform.opened[0]));
     QCOMPARE(s.prog.platform.opened[1], s.outDir);
     QVERIFY(s.idleLook());
 }

@@ -243,9 +243,10 @@ void TestOutputNaming::itemArguments_data()
                           << profile + " -ss 00:00:20 -t 30.4";
     QTest::newRow("same seconds, other spelling") << "00:01:40.00" << "00:00:00" << "00:01:40" << QString()
                                                   << profile;
-    // Never a negative " -t ": such an item is not converted (ClipCutToNothing).
-    QTest::newRow("malformed clip length") << "00:01:40" << "00:00:00.0" << "abc" << QString()
-                                           << profile + " -t 0";
+    // A clip whose ends are no times runs to the file's end: never a negative " -t ".
+    QTest::newRow("malformed clip length") << "00:01:40" << "00:00:00.0" << "abc" << QString() << profile;
+    QTest::newRow("malformed length, end kept") << "00:01:40" << "00:00:00.0" << "abc" << "00:00:30"
+                                                << profile + " -t 30";
     // An End past the file's end is kept as typed; the file ends first.
     QTest::newRow("end past the file") << "00:00:02" << "00:00:00.0" << "00:00:10" << "00:00:10"
                                        << profile + " -t 2";
@@ -286,9 +287,9 @@ void TestOutputNaming::clipCutToNothing()
     QVERIFY(ClipCutToNothing(Item("00:00:05.00", "00:00:01.0", "00:00:00.04")));
     QVERIFY(!ClipCutToNothing(Item("00:00:05.00", "00:00:01.0", "00:00:00.06")));
     QVERIFY(!ClipCutToNothing(Item("00:00:05.00", "00:00:01.0", "00:00:00.4")));
-    // Nothing of the file lies inside the clip, or the clip is garbage.
-    QVERIFY(ClipCutToNothing(Item("00:00:02.00", "00:00:01.0", "00:00:01.0", "00:00:01.0")));
-    QVERIFY(ClipCutToNothing(Item("00:00:05.00", "00:00:00.0", "abc")));
+    // Nothing of the file lies inside the clip; a clip without times is no cut.
+    QVERIFY(ClipCutToNothing(Item("00:00:02.00", "00:00:03.0", "00:00:01.0", "00:00:04.0")));
+    QVERIFY(!ClipCutToNothing(Item("00:00:05.00", "00:00:00.0", "abc")));
     // An untrimmed file is converted whatever it measures.
     QVERIFY(!ClipCutToNothing(Item("00:00:00.00", "00:00:00.0", "00:00:00.00")));
 }
