@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,9 +116,15 @@ bool TPartialsList::Save()
         + QByteArray::number(m_processStart) + '\n';
     for (const Entry &e : std::as_const(m_entries))
         text += EntryLine(e.path, e.device, e.inode);
-    QSaveFile file(m_path);
-    return MakePrivateFolder(QFileInfo(m_path).absolutePath()) && file.open(QIODevice::WriteOnly)
-        && file.write(text) == text.size() && file.commit();
+    // Whole or not at all, yet without waiting for the disk: only a crash of
+    // this program, not of the machine, is what the list is for.
+    const QString temporary = m_path + QStringLiteral(".new");
+    QFile file(temporary);
+    if (!MakePrivateFolder(QFileInfo(m_path).absolutePath()) || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(text) != text.size() || !file.flush())
+        return false;
+    file.close();
+    return ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(m_path).constData()) == 0;
 }
 
 int RemoveLeftoverPartials(const QString &folder)
