@@ -9,6 +9,7 @@
 #include "tasks/ItemData.h"
 
 #include <QMainWindow>
+#include <QHash>
 #include <QStringList>
 #include <QVector>
 #include <functional>
@@ -39,9 +40,12 @@ class IMediaGraph;
 class TVideoArea;
 
 struct TOutputFacts;
+struct MeasureResult;
 
 // Where a row keeps what the encoder said when the row was last converted.
 constexpr int EncoderMessagesRole = Qt::UserRole + 1;
+// Where a row keeps the ticket of its measure until the measure answers.
+constexpr int MeasureTicketRole = Qt::UserRole + 2;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -165,16 +169,25 @@ public:
     // Index of the row captions (duplicate test) and the list's mouse and key
     // events; owned by the window.
     class TTaskListHelper *TaskHelper = nullptr;
-    // media probe
-    void ProbeMedia(const QString &path);
+    // media probe: each added row is measured off the window; its Length,
+    // Size and clip end fill in when its measure answers.
+    class TMeasureQueue *Measures = nullptr;
+    // Files and folders being added (folders are listed and added in slices).
+    class TAddQueue *Adding = nullptr;
+    // Rows whose measure has not answered yet, and entries not yet added.
+    int MeasuresPending() const;
+    int AddsPending() const;
     // Runs the encoder's measure of path and collects its report. False when
     // it could not be started or did not end within ProbeTimeoutMs.
     // keepAlive: window events are handled while waiting.
     bool MeasureReport(const QString &path, bool keepAlive, QByteArray &report);
-    QString ProbeLengthText, ProbeFrameSize, ProbeStart, ProbeEnd;
-    // An encoder that has not ended after this long is killed and the file
-    // gets empty texts.
+    // The limit of MeasureReport.
     int ProbeTimeoutMs = 30000;
+    // Start with rows still being added or measured: the run begins by
+    // itself once the last has answered, unless Stop gives up waiting first.
+    // False when nothing is pending and the run can start now.
+    bool StartWhenMeasured();
+    bool WaitingToStart() const { return m_startWhenMeasured; }
     // After Move Up/Down: one change report for the rows touched, the new selection.
     void FinishMove(const QVector<bool> &before, const QVector<bool> &after, int first, int last);
     // The task list kept on disk (tasks/MainFormTaskState.cpp): offers back the
@@ -294,6 +307,13 @@ private:
     void SetupPreview();
 
     bool m_shown = false;
+    bool m_startWhenMeasured = false;
+    void MeasureAnswered(quint64 ticket, const MeasureResult &result);
+    int FindMeasuredRow(quint64 ticket);
+    void QueueMeasure(int row);
+    void ShowMeasuringNotice();
+    void StopWaitingToStart();
+    QHash<quint64, int> m_measureRowHints; // ticket -> the row it was added as
     QString m_notices[3]; // by TNotice
 };
 

@@ -232,6 +232,8 @@ void TMainForm::tbtnStartClick()
     }
     if (ltvTask->topLevelItemCount() == 0)
         return;
+    if (StartWhenMeasured())
+        return;
 
     DisableForRun();
     QString arguments;

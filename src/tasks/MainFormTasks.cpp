@@ -1,13 +1,15 @@
 // Task list part of the main window: the rows and their records, adding
-// files (with the probe), removing and moving rows, the per-file output
-// options, the command line and dropped files.
+// files (each measured off the window), removing and moving rows, the
+// per-file output options, the command line and dropped files.
 #include "app/MainForm.h"
 
 #include "common/Platform.h"
 #include "common/TimeText.h"
 #include "conversion/EncoderProcess.h"
 #include "profiles/ValueListEditor.h"
+#include "tasks/AddQueue.h"
 #include "tasks/FileTypes.h"
+#include "tasks/MeasureQueue.h"
 #include "tasks/MediaProbe.h"
 #include "tasks/TaskSources.h"
 
@@ -24,6 +26,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 
 namespace {
@@ -216,6 +220,30 @@ void RowsChanged(QTreeWidget *list, int first, int last)
 void TMainForm::SetupTaskList()
 {
     TaskHelper = new TTaskListHelper(this, ltvTask);
+    Measures = new TMeasureQueue(this);
+    connect(Measures, &TMeasureQueue::Measured, this, &TMainForm::MeasureAnswered);
+    connect(Measures, &TMeasureQueue::Idle, this, &TMainForm::ShowMeasuringNotice);
+    Adding = new TAddQueue(this);
+    Adding->AddFile = [this](const QString &file) { AddFile(file); };
+    Adding->ListFolder = [this](const QString &folder) {
+        const QString base = WithTrailingSeparator(folder);
+        QStringList files = ScanFolder(folder, ScanMask);
+        for (QString &name : files)
+            name.prepend(base);
+        return files;
+    };
+    connect(Adding, &TAddQueue::SliceDone, this, [this] {
+        // Any add that leaves rows enables the list's buttons, once Start
+        // is not waiting and no run holds them.
+        if (RunState == 0 && !m_startWhenMeasured && ltvTask->topLevelItemCount() > 0)
+            SetListButtonsEnabled(true);
+        ShowMeasuringNotice();
+    });
+    // Stop also gives up a start that waits for measures.
+    connect(tbtnStop, &QToolButton::clicked, this, [this] {
+        if (m_startWhenMeasured)
+            StopWaitingToStart();
+    });
     // Added after the menu's other items, as its last.
     mniRemoveCompleted = ppmTask->addAction("Remove Completed Items");
     mniRemoveCompleted->setObjectName("mniRemoveCompleted");
@@ -295,42 +323,34 @@ void TMainForm::AddFile(const QString &path)
 {
     if (TaskHelper->Contains(path))
         return;
-    auto *item = new QTreeWidgetItem;
-    item->setText(0, path);
-    ltvTask->addTopLevelItem(item);
-
-    ProbeMedia(path);
-
+    // The row shows at once; its length, size and clip end come with its
+    // measure (MeasureAnswered).
     ltvItemData rec;
     rec.InputFile = path;
-    rec.LengthText = ProbeLengthText;
-    rec.FrameSizeText = ProbeFrameSize;
     rec.Status = QStringLiteral("OK");
     rec.OutputName = RemoveExtension(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
     rec.OutputExt = CurrentOutputExt;
-    rec.SourceStart = ProbeStart;
-    rec.SourceEnd = ProbeEnd;
-    rec.ClipLength = ProbeLengthText;
-    rec.ClipStart = ProbeStart;
-    rec.ClipEnd = ProbeEnd;
-    for (int c = 1; c <= SubItemCount; ++c)
-        item->setText(c, QString());
-    // The probe handles no events, so the new row is still the last one.
-    int row = ltvTask->topLevelItemCount() - 1;
-    if (ltvTask->topLevelItem(row) != item)
-        row = ltvTask->indexOfTopLevelItem(item);
-    WriteItemData(row, sdAll, rec);
+    rec.SourceStart = ProbeStartText();
+    rec.ClipStart = ProbeStartText();
+    auto *item = new QTreeWidgetItem;
+    item->setText(0, path);
+    for (int k = 0; k < SubItemCount; ++k)
+        item->setText(k + 1, SubItemText(rec, k));
+    ltvTask->addTopLevelItem(item);
+    QueueMeasure(ltvTask->topLevelItemCount() - 1);
+}
+
+void TMainForm::QueueMeasure(int row)
+{
+    QTreeWidgetItem *item = ltvTask->topLevelItem(row);
+    const quint64 ticket = Measures->Add(EncoderPath, item->text(0));
+    item->setData(0, MeasureTicketRole, ticket);
+    m_measureRowHints.insert(ticket, row);
 }
 
 void TMainForm::AddFolder(const QString &folder)
 {
-    const QStringList names = ScanFolder(folder, ScanMask);
-    const QString base = WithTrailingSeparator(folder);
-    for (const QString &name : names) {
-        // The window repaints and stays usable during a long scan.
-        QCoreApplication::processEvents();
-        AddFile(base + name);
-    }
+    Adding->AppendFolder(folder);
 }
 
 void TMainForm::tbtnAddFileClick()
@@ -377,19 +397,97 @@ bool TMainForm::MeasureReport(const QString &path, bool keepAlive, QByteArray &r
     return !timedOut;
 }
 
-void TMainForm::ProbeMedia(const QString &path)
+int TMainForm::MeasuresPending() const
 {
-    // Blocks without handling window events; the whole report is parsed once
-    // the encoder has ended. Nothing measured leaves empty texts, never the
-    // previous file's.
-    QByteArray report;
-    MeasureResult result;
-    if (MeasureReport(path, false, report))
-        result = ParseMeasureReport(report, path);
-    ProbeLengthText = result.LengthText;
-    ProbeFrameSize = result.FrameSize;
-    ProbeStart = ProbeStartText();
-    ProbeEnd = ProbeLengthText;
+    return Measures->Pending();
+}
+
+int TMainForm::AddsPending() const
+{
+    return Adding->Pending();
+}
+
+int TMainForm::FindMeasuredRow(quint64 ticket)
+{
+    // Rows move and go while measures run: the row is looked for outward
+    // from where it was added, which finds it at once unless rows above it
+    // were removed.
+    const int hint = m_measureRowHints.take(ticket);
+    const int count = ltvTask->topLevelItemCount();
+    const auto holds = [this, ticket](int row) {
+        return ltvTask->topLevelItem(row)->data(0, MeasureTicketRole).toULongLong() == ticket;
+    };
+    for (int d = 0; hint - d >= 0 || hint + d < count; ++d) {
+        if (hint - d >= 0 && hint - d < count && holds(hint - d))
+            return hint - d;
+        if (d > 0 && hint + d < count && hint + d >= 0 && holds(hint + d))
+            return hint + d;
+    }
+    return -1;
+}
+
+void TMainForm::MeasureAnswered(quint64 ticket, const MeasureResult &result)
+{
+    const int row = FindMeasuredRow(ticket);
+    if (row >= 0) {
+        ltvTask->topLevelItem(row)->setData(0, MeasureTicketRole, QVariant());
+        ltvItemData rec;
+        ReadItemData(row, sdAll, rec);
+        rec.LengthText = result.LengthText;
+        rec.FrameSizeText = result.FrameSize;
+        rec.SourceEnd = result.LengthText;
+        for (int subItem : {siLength, siFrameSize, siSourceEnd})
+            WriteItemData(row, subItem, rec);
+        // The clip takes the whole file unless the user has set its end
+        // meanwhile (an earlier start is refused while the length is unknown).
+        if (!(rec.ClipEndSec > 0)) {
+            rec.ClipEnd = result.LengthText;
+            rec.ClipLength = result.LengthText;
+            const double length = TimeTextToSeconds(result.LengthText);
+            if (rec.ClipStartSec > 0 && length > rec.ClipStartSec)
+                rec.ClipLength = SecondsToTimeText(length - rec.ClipStartSec);
+            WriteItemData(row, siClipLength, rec);
+            WriteItemData(row, siClipEnd, rec);
+            if (row == SelectedIndex() && vleOutput->Values(KeyEndTime).isEmpty())
+                vleOutput->SetValues(KeyEndTime, rec.ClipEnd);
+        }
+    }
+    ShowMeasuringNotice();
+}
+
+void TMainForm::ShowMeasuringNotice()
+{
+    if (!m_startWhenMeasured)
+        return;
+    const int pending = MeasuresPending() + AddsPending();
+    if (pending > 0) {
+        SetNotice(TNotice::Measuring, pending == 1 ? QStringLiteral("Waiting for 1 file to be measured\u2026")
+                                                   : QStringLiteral("Waiting for %1 files to be measured\u2026")
+                                                         .arg(pending));
+        return;
+    }
+    StopWaitingToStart();
+    // From the event loop, not from inside the measure's own signal.
+    QTimer::singleShot(0, this, &TMainForm::tbtnStartClick);
+}
+
+bool TMainForm::StartWhenMeasured()
+{
+    if (MeasuresPending() + AddsPending() == 0)
+        return false;
+    m_startWhenMeasured = true;
+    tbtnStart->setEnabled(false);
+    tbtnStop->setEnabled(true);
+    ShowMeasuringNotice();
+    return true;
+}
+
+void TMainForm::StopWaitingToStart()
+{
+    m_startWhenMeasured = false;
+    SetNotice(TNotice::Measuring, QString());
+    tbtnStop->setEnabled(false);
+    tbtnStart->setEnabled(ltvTask->topLevelItemCount() > 0);
 }
 
 // ---------------------------------------------------------------- removing and moving
@@ -409,6 +507,16 @@ void TMainForm::mniRemoveCompletedClick()
 void TMainForm::RemoveRows(const QVector<bool> &flags)
 {
     const int removed = int(flags.count(true));
+    // Their measures are of no use any more.
+    for (int i = 0; i < flags.size(); ++i) {
+        if (!flags.at(i))
+            continue;
+        const quint64 ticket = ltvTask->topLevelItem(i)->data(0, MeasureTicketRole).toULongLong();
+        if (ticket != 0) {
+            m_measureRowHints.remove(ticket);
+            Measures->Drop(ticket);
+        }
+    }
     TaskHelper->BulkSelection = true;
     if (removed > 0)
         ltvTask->clearSelection();
@@ -443,6 +551,10 @@ void TMainForm::RemoveRows(const QVector<bool> &flags)
 
 void TMainForm::tbtnClearClick()
 {
+    // Files still on their way in go too: the list is empty afterwards.
+    Adding->Clear();
+    m_measureRowHints.clear();
+    Measures->DropAll();
     TaskHelper->BulkSelection = true;
     ltvTask->clear();
     TaskHelper->BulkSelection = false;
@@ -547,7 +659,7 @@ void TMainForm::AddCommandLineEntries(const QStringList &entries)
         const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(entry));
         const QFileInfo info(path);
         if (info.isFile() && HasListedExtension(path, InputExtensions))
-            AddFile(path);
+            Adding->AppendFile(path);
         else if (info.isDir())
             AddFolder(path);
         else if (info.isFile())
@@ -579,13 +691,11 @@ void TMainForm::DropFiles(const QStringList &names)
         if (QFileInfo(name).isDir())
             AddFolder(name);
         else if (HasListedExtension(name, InputExtensions))
-            AddFile(name);
+            Adding->AppendFile(name);
         else if (QFileInfo(name).isFile())
             skipped.Add(name);
     }
     ShowSkippedFiles(skipped.Notice());
-    if (ltvTask->topLevelItemCount() > 0)
-        SetListButtonsEnabled(true);
 }
 
 // ---------------------------------------------------------------- per-file output options

@@ -188,6 +188,7 @@ void TestConversionRun::malformedLengthKeepsCurrentBarAtZero()
     s.addClip("b.avi", "00:00:11.00");
     s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=5.00 x\r"}));
     Driver d(s.form);
+    d.record(); // the bars as the run finds them, whenever its first tick comes
     s.clickStart();
     d.record();
     // An unknown length counts as nothing: the total is 11 s. First item: a

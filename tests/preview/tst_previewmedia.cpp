@@ -40,6 +40,7 @@ class PreviewMediaTest : public QObject {
         form = prog->start();
         for (const QString &f : files)
             form->AddFile(f);
+        WaitUntilMeasured(form);
         [&] { QCOMPARE(form->ltvTask->topLevelItemCount(), files.size()); }();
         return form;
     }

@@ -91,7 +91,7 @@ void TestProgram::writeFile(const QString &relative, const QByteArray &content)
         file.write(content);
 }
 
-TMainForm *TestProgram::start(const QStringList &arguments, bool show)
+TMainForm *TestProgram::start(const QStringList &arguments, bool show, bool settle)
 {
     stop();
     TMainForm *form = CreateForms(arguments);
@@ -100,7 +100,15 @@ TMainForm *TestProgram::start(const QStringList &arguments, bool show)
         form->show();
         QCoreApplication::processEvents();
     }
+    if (settle)
+        WaitUntilMeasured(form);
     return form;
+}
+
+bool WaitUntilMeasured(TMainForm *form, int timeoutMs)
+{
+    return QTest::qWaitFor([form] { return form->AddsPending() == 0 && form->MeasuresPending() == 0; },
+                           timeoutMs);
 }
 
 void TestProgram::stop()

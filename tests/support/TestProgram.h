@@ -42,8 +42,9 @@ public:
     void writeFile(const QString &relative, const QByteArray &content);
 
     // Creates the windows (CreateForms) and, when show is set, shows the
-    // main window and processes events so its show handler has run.
-    TMainForm *start(const QStringList &arguments = {}, bool show = true);
+    // main window and processes events so its show handler has run; with
+    // settle, waits until the files given are added and measured.
+    TMainForm *start(const QStringList &arguments = {}, bool show = true, bool settle = true);
     // Deletes the windows (also done by the destructor).
     void stop();
 
@@ -55,6 +56,10 @@ private:
     std::unique_ptr<FakeEncoder> m_fake;
     bool m_started = false;
 };
+
+// Waits (handling events) until every file on its way into form's task list
+// is added and measured; false when that takes longer than timeoutMs.
+bool WaitUntilMeasured(TMainForm *form, int timeoutMs = 30000);
 
 // Child lookup by objectName that fails the calling test when absent.
 #define FIND(Type, root, name)                                                                     \

@@ -7,6 +7,7 @@
 #include "TestProgram.h"
 
 #include "app/MainForm.h"
+#include "tasks/MeasureQueue.h"
 #include "tasks/MediaProbe.h"
 
 #include <QElapsedTimer>
@@ -112,27 +113,37 @@ private slots:
         QTEST(result.FrameSize, "frameSize");
     }
 
-    void probeFillsTheFourFields()
+    void measureFillsTheRowLater()
     {
         TestProgram prog;
-        prog.fakeEncoder().setScript("[measure]\nout from '$IN':\\n  Duration: 00:00:10.50, start: 0\\n"
+        prog.fakeEncoder().setScript("[measure]\nsleep 300\nout from '$IN':\\n  Duration: 00:00:10.50, start: 0\\n"
                                      "err   Stream #0:0: Video: h264, yuv420p, 640x480, 25 fps\\n\n");
         TMainForm *form = prog.start();
-        QVERIFY(form->ProbeLengthText.isEmpty());
-        form->ProbeMedia("/v/one.avi");
-        QCOMPARE(form->ProbeLengthText, QString("00:00:10.50"));
-        QCOMPARE(form->ProbeFrameSize, QString(" 640x480"));
-        QCOMPARE(form->ProbeStart, QString("00:00:00.0"));
-        QCOMPARE(form->ProbeEnd, QString("00:00:10.50"));
+        form->AddFile("/v/one.avi");
+        // The row is there at once, its length and size still unknown.
+        QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
+        QCOMPARE(Row(form, 0).LengthText, QString());
+        QCOMPARE(Row(form, 0).OutputName, QString("one"));
+        QCOMPARE(form->MeasuresPending(), 1);
+        QVERIFY(WaitUntilMeasured(form));
+        ltvItemData rec = Row(form, 0);
+        QCOMPARE(rec.LengthText, QString("00:00:10.50"));
+        QCOMPARE(rec.FrameSizeText, QString(" 640x480"));
+        QCOMPARE(rec.SourceStart, QString("00:00:00.0"));
+        QCOMPARE(rec.SourceEnd, QString("00:00:10.50"));
+        QCOMPARE(rec.ClipStart, QString("00:00:00.0"));
+        QCOMPARE(rec.ClipEnd, QString("00:00:10.50"));
+        QCOMPARE(rec.ClipLength, QString("00:00:10.50"));
 
-        // A second probe replaces all four.
+        // Each file gets its own report.
         prog.fakeEncoder().setScript("[measure]\nout from '$IN':\\n  Duration: 00:02:00.00, x\\n"
                                      "out  Video: a, b, 320x240, c\\n\n");
-        form->ProbeMedia("/v/two.avi");
-        QCOMPARE(form->ProbeLengthText, QString("00:02:00.00"));
-        QCOMPARE(form->ProbeFrameSize, QString(" 320x240"));
-        QCOMPARE(form->ProbeStart, QString("00:00:00.0"));
-        QCOMPARE(form->ProbeEnd, QString("00:02:00.00"));
+        form->AddFile("/v/two.avi");
+        QVERIFY(WaitUntilMeasured(form));
+        rec = Row(form, 1);
+        QCOMPARE(rec.LengthText, QString("00:02:00.00"));
+        QCOMPARE(rec.FrameSizeText, QString(" 320x240"));
+        QCOMPARE(Row(form, 0).LengthText, QString("00:00:10.50"));
         QCOMPARE(prog.fakeEncoder().runs().size(), 2);
     }
 
@@ -146,6 +157,7 @@ private slots:
                                      "out 176x144, 25 fps\\n\n");
         TMainForm *form = prog.start();
         form->AddFile("/v/pieces.avi");
+        QVERIFY(WaitUntilMeasured(form));
         const ltvItemData rec = Row(form, 0);
         QCOMPARE(rec.LengthText, QString("00:00:42.10"));
         QCOMPARE(rec.FrameSizeText, QString(" 176x144"));
@@ -157,6 +169,7 @@ private slots:
         prog.fakeEncoder().setScript("[measure]\nerr $IN: Invalid data found when processing input\\n\nexit 1\n");
         TMainForm *form = prog.start();
         form->AddFile("/v/broken.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
         const ltvItemData rec = Row(form, 0);
         QCOMPARE(rec.LengthText, QString());
@@ -174,12 +187,14 @@ private slots:
         prog.fakeEncoder();
         TMainForm *form = prog.start();
         form->AddFile("/v/measured.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(Row(form, 0).LengthText, QString("00:01:40.00"));
 
         // The encoder is gone: the next row must not take the previous
         // file's length and size.
         QVERIFY(QFile::remove(prog.path("vxenc.dll")));
         form->AddFile("/v/unmeasured.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(form->ltvTask->topLevelItemCount(), 2);
         const ltvItemData rec = Row(form, 1);
         QCOMPARE(rec.LengthText, QString());
@@ -196,6 +211,7 @@ private slots:
         // An encoder file that cannot be run fails the same way.
         prog.writeFile("vxenc.dll", "not a program");
         form->AddFile("/v/again.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(Row(form, 2).LengthText, QString());
         QCOMPARE(Row(form, 2).FrameSizeText, QString());
     }
@@ -205,6 +221,7 @@ private slots:
         TestProgram prog; // no vxenc.dll in the program folder
         TMainForm *form = prog.start();
         form->AddFile("/v/x.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
         QCOMPARE(Row(form, 0).LengthText, QString());
         QCOMPARE(Row(form, 0).FrameSizeText, QString());
@@ -217,11 +234,12 @@ private slots:
         prog.fakeEncoder().setScript("[measure]\nout from '$IN':\\n  Duration: 00:00:10.50, x\\n"
                                      "out  Video: a, b, 320x240, c\\n\nchild\nhang\n");
         TMainForm *form = prog.start();
-        QCOMPARE(form->ProbeTimeoutMs, 30000);
-        form->ProbeTimeoutMs = 700;
+        QCOMPARE(form->Measures->TimeLimit(), 10000);
+        form->Measures->SetTimeLimit(700);
         QElapsedTimer clock;
         clock.start();
         form->AddFile("/v/hangs.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QVERIFY(clock.elapsed() < 20000); // far below "never"
         QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
         const ltvItemData rec = Row(form, 0);
@@ -236,6 +254,7 @@ private slots:
         // The next file is measured normally.
         prog.fakeEncoder().clearScript();
         form->AddFile("/v/next.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(Row(form, 1).LengthText, QString("00:01:40.00"));
         QCOMPARE(Row(form, 1).FrameSizeText, QString(" 320x240"));
     }
@@ -262,6 +281,7 @@ private slots:
             QVERIFY2(MakeTestClip(dir + c.name, c.seconds, c.width, c.height), qPrintable(c.name));
         for (const Clip &c : clips)
             form->AddFile(dir + c.name);
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(form->ltvTask->topLevelItemCount(), clips.size());
         const QRegularExpression durationText("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d$");
         for (int i = 0; i < clips.size(); ++i) {
@@ -280,17 +300,20 @@ private slots:
         // A file that is no video is listed with empty length and size.
         QVERIFY(Touch(dir + "notes.avi", "just some text, Duration: 00:00:01.00, Video: a, b, 1x1, c\n"));
         form->AddFile(dir + "notes.avi");
+        QVERIFY(WaitUntilMeasured(form));
         ltvItemData rec = Row(form, clips.size());
         QCOMPARE(rec.LengthText, QString());
         QCOMPARE(rec.FrameSizeText, QString());
         // Sound only: a length, no frame size.
         QVERIFY(MakeAudioClip(dir + "tone.mp4", 2.0));
         form->AddFile(dir + "tone.mp4");
+        QVERIFY(WaitUntilMeasured(form));
         rec = Row(form, clips.size() + 1);
         QVERIFY2(qAbs(rec.LengthSec - 2.0) < 0.2, qPrintable(rec.LengthText));
         QCOMPARE(rec.FrameSizeText, QString());
         // A file that does not exist.
         form->AddFile(dir + "missing.avi");
+        QVERIFY(WaitUntilMeasured(form));
         rec = Row(form, clips.size() + 2);
         QCOMPARE(rec.LengthText, QString());
         QCOMPARE(rec.FrameSizeText, QString());

@@ -84,6 +84,7 @@ int HoldTaskList(const QStringList &args)
     SetApplicationFolder(args.value(0));
     qputenv("XDG_STATE_HOME", args.value(1).toLocal8Bit());
     TMainForm *form = CreateForms(args.mid(2));
+    WaitUntilMeasured(form);
     ltvItemData rec;
     form->ReadItemData(1, sdAll, rec);
     rec.OutputName = "second, renamed";
