@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -70,8 +71,16 @@ TEncoderProcess::TEncoderProcess(QObject *parent)
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     // The encoder reads nothing; an ended input keeps it from waiting for any.
     m_process->setStandardInputFile(QProcess::nullDevice());
-    // Its own process group, so that a kill reaches whatever it started.
-    m_process->setChildProcessModifier([] { ::setpgid(0, 0); });
+    // Its own process group, so that a kill reaches whatever it started;
+    // and it ends with the program, even one killed outright (the output
+    // check's measure included).
+    const pid_t parentPid = ::getpid();
+    m_process->setChildProcessModifier([parentPid] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parentPid)
+            ::_exit(127);
+    });
 }
 
 TEncoderProcess::~TEncoderProcess()

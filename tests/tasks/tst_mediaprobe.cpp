@@ -1,19 +1,27 @@
 // The media probe: the parse of the measure report (crafted reports and the
-// real vxenc.dll's), the probe through the process layer with a scripted
-// fake encoder, a failed start, and an encoder that never ends.
+// real vxenc.dll's), the measure of added rows with a scripted fake encoder
+// (answers finding their rows after moves and removals, an end set before the
+// answer, Start waiting for measures), a failed start, and an encoder that
+// never ends.
 
 #include "Clips.h"
 #include "TaskTestUtil.h"
 #include "TestProgram.h"
 
 #include "app/MainForm.h"
+#include "settings/Settings.h"
 #include "tasks/MeasureQueue.h"
 #include "tasks/MediaProbe.h"
 
 #include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QCheckBox>
 #include <QRegularExpression>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QtTest>
 
 using namespace tasktest;
@@ -145,6 +153,103 @@ private slots:
         QCOMPARE(rec.FrameSizeText, QString(" 320x240"));
         QCOMPARE(Row(form, 0).LengthText, QString("00:00:10.50"));
         QCOMPARE(prog.fakeEncoder().runs().size(), 2);
+    }
+
+    void answersFindTheirRowsAfterMovesAndRemovals()
+    {
+        TestProgram prog;
+        prog.fakeEncoder();
+        TMainForm *form = prog.start();
+        // The fake measures a file of its own making by the length it holds.
+        const QString dir = prog.path("in/");
+        for (const char *name : {"a", "b", "c", "d"})
+            QVERIFY(Touch(dir + name + ".avi", QByteArray("fakeenc-output ") + QByteArray::number(name[0] - 'a' + 1)
+                                                  + " video\n"));
+        for (const char *name : {"a", "b", "c", "d"})
+            form->AddFile(dir + name + ".avi");
+        // Before any answer: d moves up twice, b is removed.
+        SelectRows(form, {3});
+        form->tbtnUpClick();
+        form->tbtnUpClick();
+        SelectRows(form, {2});
+        QCOMPARE(Row(form, 2).InputFile, dir + "b.avi");
+        form->tbtnRemoveClick();
+        QVERIFY(WaitUntilMeasured(form));
+        QCOMPARE(Captions(form), QStringList({dir + "a.avi", dir + "d.avi", dir + "c.avi"}));
+        QCOMPARE(Row(form, 0).LengthText, QString("00:00:01.00"));
+        QCOMPARE(Row(form, 1).LengthText, QString("00:00:04.00"));
+        QCOMPARE(Row(form, 1).ClipEnd, QString("00:00:04.00"));
+        QCOMPARE(Row(form, 2).LengthText, QString("00:00:03.00"));
+        QCOMPARE(Row(form, 2).FrameSizeText, QString(" 320x240"));
+    }
+
+    void endSetBeforeTheAnswerIsKept()
+    {
+        TestProgram prog;
+        prog.fakeEncoder().setScript("[measure]\nsleep 400\nout from '$IN':\\n  Duration: 00:00:30.00, x\\n"
+                                     "out  Video: a, b, 320x240, c\\n\n");
+        TMainForm *form = prog.start();
+        form->AddFile("/v/early.avi");
+        form->AddFile("/v/late.avi");
+        ClickRow(form, 0);
+        form->vleOutput->SetValues("End Time", "00:00:10");
+        form->ApplyOutputOptions();
+        ClickRow(form, 1);
+        QCOMPARE(EndTime(form), QString());
+        QVERIFY(WaitUntilMeasured(form));
+        QCOMPARE(Row(form, 0).LengthText, QString("00:00:30.00"));
+        QCOMPARE(Row(form, 0).SourceEnd, QString("00:00:30.00"));
+        QCOMPARE(Row(form, 0).ClipEnd, QString("00:00:10"));
+        QCOMPARE(Row(form, 0).ClipLength, QString("00:00:10"));
+        // The row shown in the editor gets its end there too.
+        QCOMPARE(Row(form, 1).ClipEnd, QString("00:00:30.00"));
+        QCOMPARE(EndTime(form), QString("00:00:30.00"));
+    }
+
+    void startWaitsForMeasures()
+    {
+        TestProgram prog;
+        prog.fakeEncoder().setScript("[measure]\nsleep 400\nout from '$IN':\\n  Duration: 00:00:02.00, x\\n"
+                                     "out  Video: a, b, 320x240, c\\n\n");
+        TMainForm *form = prog.start();
+        form->edtOutputdir->setText(prog.path(""));
+        SettingForm->chkOpenDir->setChecked(false);
+        form->Measures->SetParallel(1);
+        auto *status = FIND(QLabel, form, "labStatus");
+        // Inputs the fake converts into outputs as long as measured.
+        for (const char *name : {"one", "two", "three", "four"})
+            QVERIFY(Touch(prog.path(QString("in/%1.avi").arg(name)), "fakeenc-length 2"));
+        form->AddFile(prog.path("in/one.avi"));
+        form->AddFile(prog.path("in/two.avi"));
+        form->SetListButtonsEnabled(true);
+
+        // Stop gives up waiting: no run once the files are measured.
+        form->tbtnStart->click();
+        QCOMPARE(status->text(), QString("Waiting for 2 files to be measured\u2026"));
+        QVERIFY(!form->tbtnStart->isEnabled());
+        QVERIFY(form->tbtnStop->isEnabled());
+        form->tbtnStop->click();
+        QVERIFY(!form->WaitingToStart());
+        QVERIFY(status->text().isEmpty());
+        QVERIFY(form->tbtnStart->isEnabled());
+        QVERIFY(WaitUntilMeasured(form));
+        QTest::qWait(100);
+        QVERIFY(prog.fakeEncoder().conversions().isEmpty());
+
+        // Otherwise the run starts by itself when the last has answered.
+        form->AddFile(prog.path("in/three.avi"));
+        form->AddFile(prog.path("in/four.avi"));
+        form->tbtnStart->click();
+        QCOMPARE(form->RunState, 0);
+        QCOMPARE(status->text(), QString("Waiting for 2 files to be measured\u2026"));
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), QString("Waiting for 1 file to be measured\u2026"), 5000);
+        QVERIFY(prog.fakeEncoder().conversions().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(prog.fakeEncoder().conversions().size(), 4, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(form->RunState == 0 && !prog.platform.messages.isEmpty(), 10000);
+        QVERIFY(status->text().isEmpty());
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(Row(form, i).Status, QString("Complete"));
+        QVERIFY(Row(form, 3).LengthText == "00:00:02.00");
     }
 
     void reportInManyPieces()

@@ -392,6 +392,8 @@ private slots:
         QCOMPARE(holder.exitStatus(), QProcess::CrashExit);
         QVERIFY(QFileInfo::exists(held));
 
+        // Rows kept before their measure answered are measured now.
+        prog.fakeEncoder();
         TMainForm *form = prog.start();
         QCOMPARE(prog.platform.messages.size(), 1);
         QCOMPARE(prog.platform.messages[0].text,
@@ -399,6 +401,9 @@ private slots:
         QCOMPARE(Captions(form), files);
         QCOMPARE(Row(form, 1).OutputName, QString("second, renamed"));
         QCOMPARE(Row(form, 1).ClipStart, QString("00:00:01.5"));
+        QCOMPARE(Row(form, 1).LengthText, QString("00:01:40.00"));
+        QCOMPARE(Row(form, 1).ClipEnd, QString("00:01:40.00"));
+        QCOMPARE(Row(form, 1).ClipLength, QString("00:01:38.5"));
         QCOMPARE(Row(form, 0).OutputName, QString("one"));
         prog.stop();
         QCOMPARE(StateFiles(prog), QStringList());
