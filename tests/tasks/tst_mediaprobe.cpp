@@ -24,6 +24,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace tasktest;
 
 namespace {
@@ -422,6 +424,20 @@ private slots:
         rec = Row(form, clips.size() + 2);
         QCOMPARE(rec.LengthText, QString());
         QCOMPARE(rec.FrameSizeText, QString());
+
+        // What is no local media file (a live stream's playlist under a
+        // listed name, a FIFO) is listed unmeasured, refused by the encoder
+        // or ended by the time limit.
+        form->Measures->SetTimeLimit(3000);
+        QVERIFY(Touch(dir + "live.ts", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nhttp://192.0.2.1/live/1.ts\n"));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir + "pipe.avi").constData(), 0600), 0);
+        form->AddFile(dir + "live.ts");
+        form->AddFile(dir + "pipe.avi");
+        QVERIFY(WaitUntilMeasured(form));
+        for (int row : {clips.size() + 3, clips.size() + 4}) {
+            QCOMPARE(Row(form, row).LengthText, QString());
+            QCOMPARE(Row(form, row).FrameSizeText, QString());
+        }
     }
 };
 
