@@ -467,8 +467,10 @@ void TMainForm::ShowMeasuringNotice()
         return;
     }
     StopWaitingToStart();
-    // From the event loop, not from inside the measure's own signal.
-    QTimer::singleShot(0, this, &TMainForm::tbtnStartClick);
+    // From the event loop, not from inside the measure's own signal; a list
+    // emptied meanwhile has nothing to convert.
+    if (ltvTask->topLevelItemCount() > 0)
+        QTimer::singleShot(0, this, &TMainForm::tbtnStartClick);
 }
 
 bool TMainForm::StartWhenMeasured()
@@ -560,6 +562,7 @@ void TMainForm::tbtnClearClick()
     TaskHelper->BulkSelection = false;
     ClearOutputOptions();
     SetListButtonsEnabled(false);
+    ShowMeasuringNotice(); // a start waiting for them has nothing left to wait for
 }
 
 void TMainForm::FinishMove(const QVector<bool> &before, const QVector<bool> &after, int first, int last)

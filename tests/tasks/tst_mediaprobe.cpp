@@ -252,6 +252,19 @@ private slots:
         for (int i = 0; i < 4; ++i)
             QCOMPARE(Row(form, i).Status, QString("Complete"));
         QVERIFY(Row(form, 3).LengthText == "00:00:02.00");
+
+        // Clear leaves nothing to wait for, and nothing to start.
+        form->AddFile(prog.path("in/five.avi"));
+        const int said = int(prog.platform.messages.size());
+        form->tbtnStart->click();
+        QVERIFY(form->WaitingToStart());
+        form->tbtnClearClick();
+        QVERIFY(!form->WaitingToStart());
+        QVERIFY(status->text().isEmpty());
+        QVERIFY(!form->tbtnStop->isEnabled());
+        QTest::qWait(100);
+        QCOMPARE(prog.platform.messages.size(), said);
+        QCOMPARE(form->RunState, 0);
     }
 
     void reportInManyPieces()
