@@ -1,6 +1,8 @@
 #include "Convert.h"
 
 #include "FilterChain.h"
+#include "MediaInput.h"
+#include "Plan.h"
 #include "ProgressText.h"
 
 #include <cerrno>
@@ -15,6 +17,10 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 namespace vxenc {
 
@@ -105,6 +111,73 @@ int WaitForChild(pid_t pid)
     return 1;
 }
 
+// The processors this encoder may use, as the run shares them out; 0 for
+// ffmpeg's own choice.
+int ThreadShare()
+{
+    const char *text = std::getenv("VXENC_THREADS");
+    if (!text || !*text)
+        return 0;
+    char *end = nullptr;
+    const long n = std::strtol(text, &end, 10);
+    return *end == '\0' && n > 0 && n <= 1024 ? static_cast<int>(n) : 0;
+}
+
+void Say(const std::string &line)
+{
+    const std::string text = "vxenc: " + line + "\n";
+    WriteAll(STDOUT_FILENO, text.data(), text.size());
+}
+
+// Opens the input and decides the ffmpeg arguments for it. False (with the
+// exit status in status) when the input is refused.
+bool Prepare(MediaInput &input, const std::vector<std::string> &args, std::vector<std::string> &ffmpegArgs, int &status)
+{
+    // vxenc's own arguments: [switches] -i <input> <options...> <output>.
+    size_t at = 0;
+    while (args[at] != "-i")
+        ++at;
+    const std::string path = args[at + 1];
+    const std::vector<std::string> options(args.begin() + static_cast<long>(at) + 2, args.end() - 1);
+    const std::string output = args.back();
+
+    av_log_set_level(AV_LOG_QUIET);
+    switch (input.Open(path.c_str())) {
+    case MediaInput::Outcome::Opened:
+        break;
+    case MediaInput::Outcome::NotMedia:
+        Say("the input is not a media file: " + path + " is " + input.error());
+        status = 1;
+        return false;
+    case MediaInput::Outcome::CannotOpen:
+        Say("cannot open " + path + ": " + input.error());
+        status = 1;
+        return false;
+    case MediaInput::Outcome::Unreadable:
+        Say("cannot read " + path + ": " + input.error());
+        status = 1;
+        return false;
+    }
+    input.FindStreamInfo();
+    const SourceFacts facts = input.Facts();
+    const ConversionPlan plan = PlanConversion(facts, options, output, ThreadShare());
+    for (const std::string &note : plan.notes)
+        Say(note);
+
+    // ffmpeg reads the very file measured, through its descriptor, with the
+    // demuxer the measure chose: nothing is opened by name again.
+    ffmpegArgs.assign(args.begin(), args.begin() + static_cast<long>(at));
+    for (const std::string &arg : {std::string("-protocol_whitelist"), std::string("file"), std::string("-f"),
+                                   facts.demuxer, std::string("-i"),
+                                   "/proc/self/fd/" + std::to_string(input.descriptor())})
+        ffmpegArgs.push_back(arg);
+    ffmpegArgs.insert(ffmpegArgs.end(), plan.options.begin(), plan.options.end());
+    ffmpegArgs.push_back(output);
+    // Filters of a profile combine into one chain and every picture keeps its shape.
+    ffmpegArgs = ShapeArguments(ffmpegArgs);
+    return true;
+}
+
 } // namespace
 
 int Convert(int argc, char **argv)
@@ -112,8 +185,11 @@ int Convert(int argc, char **argv)
     const char *override = std::getenv("VXENC_FFMPEG");
     const char *program = (override && *override) ? override : "ffmpeg";
 
-    // Filters of a profile combine into one chain and every picture keeps its shape.
-    std::vector<std::string> shaped = ShapeArguments(std::vector<std::string>(argv, argv + argc));
+    MediaInput input;
+    std::vector<std::string> shaped;
+    int refusal = 0;
+    if (!Prepare(input, std::vector<std::string>(argv, argv + argc), shaped, refusal))
+        return refusal;
     std::vector<char *> childArgs;
     childArgs.push_back(const_cast<char *>(program));
     // Never wait for keyboard input, skip the banner, always report progress.
@@ -159,6 +235,8 @@ int Convert(int argc, char **argv)
                 close(devNull);
         }
         dup2(messages[1], STDERR_FILENO);
+        // The input, which ffmpeg opens as /proc/self/fd/N.
+        fcntl(input.descriptor(), F_SETFD, 0);
         execvp(program, childArgs.data());
         int error = errno;
         ssize_t ignored = write(execReport[1], &error, sizeof error);

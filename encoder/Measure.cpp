@@ -1,7 +1,9 @@
 #include "Measure.h"
 
+#include "Format.h"
+#include "MediaInput.h"
+
 #include <cinttypes>
-#include <cstdarg>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +13,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/display.h>
 #include <libavutil/pixdesc.h>
 #include <libavutil/samplefmt.h>
 }
@@ -18,21 +21,6 @@ extern "C" {
 namespace vxenc {
 
 namespace {
-
-// The library entry points the report uses. FFmpeg is linked in statically
-// (a demuxer-and-parser-only build of its own, see CMakeLists.txt), so
-// nothing is loaded at run time.
-struct AvApi {
-    decltype(&av_log_set_level) logSetLevel = av_log_set_level;
-    decltype(&av_strerror) strError = av_strerror;
-    decltype(&av_get_pix_fmt_name) pixFmtName = av_get_pix_fmt_name;
-    decltype(&av_get_sample_fmt_name) sampleFmtName = av_get_sample_fmt_name;
-    decltype(&av_channel_layout_describe) channelLayoutDescribe = av_channel_layout_describe;
-    decltype(&avcodec_get_name) codecName = avcodec_get_name;
-    decltype(&avformat_open_input) openInput = avformat_open_input;
-    decltype(&avformat_find_stream_info) findStreamInfo = avformat_find_stream_info;
-    decltype(&avformat_close_input) closeInput = avformat_close_input;
-};
 
 // Texts placed between commas must not carry commas of their own, or the
 // reader would count the wrong field.
@@ -43,17 +31,6 @@ std::string Field(const char *text, const char *fallback = "none")
         if (c == ',' || c == '\r' || c == '\n')
             c = c == ',' ? '+' : ' ';
     return s;
-}
-
-std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *fmt, ...)
-{
-    char buf[256];
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
 }
 
 // hh:mm:ss.ff, rounded to the nearest hundredth; "N/A" when unknown.
@@ -90,19 +67,35 @@ std::string RateText(double fps)
     return Format("%.2f", fps);
 }
 
-std::string StreamLine(const AvApi &api, const AVStream *st)
+// Quarter turns of the display matrix (0 to 3), as ffmpeg rotates the picture.
+int QuarterTurns(const AVStream *st)
+{
+    size_t size = 0;
+    const uint8_t *matrix = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    if (!matrix || size < 9 * sizeof(int32_t))
+        return 0;
+    const double degrees = av_display_rotation_get(reinterpret_cast<const int32_t *>(matrix));
+    if (!std::isfinite(degrees))
+        return 0;
+    return static_cast<int>(std::lround(degrees / 90)) & 3;
+}
+
+std::string StreamLine(const AVStream *st)
 {
     const AVCodecParameters *par = st->codecpar;
     std::string line = Format("  Stream #0:%d: ", st->index);
-    std::string codec = Field(api.codecName(par->codec_id), "unknown");
+    std::string codec = Field(avcodec_get_name(par->codec_id), "unknown");
     switch (par->codec_type) {
     case AVMEDIA_TYPE_VIDEO: {
         const bool cover = (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
         // A cover picture is no video: it must not be taken for the frame size.
         line += cover ? "Cover: " : "Video: ";
         line += codec + ", ";
-        line += Field(api.pixFmtName(static_cast<AVPixelFormat>(par->format)));
-        line += Format(", %dx%d", par->width, par->height);
+        line += Field(av_get_pix_fmt_name(static_cast<AVPixelFormat>(par->format)));
+        // The picture as it is shown: a phone's portrait clip is stored
+        // sideways with a rotation to apply.
+        const bool sideways = QuarterTurns(st) % 2 != 0;
+        line += Format(", %dx%d", sideways ? par->height : par->width, sideways ? par->width : par->height);
         if (!cover) {
             AVRational rate = st->avg_frame_rate;
             if (rate.num <= 0 || rate.den <= 0)
@@ -119,9 +112,9 @@ std::string StreamLine(const AvApi &api, const AVStream *st)
             line += Format(", %d Hz", par->sample_rate);
         char layout[128] = "";
         if (par->ch_layout.nb_channels > 0
-            && api.channelLayoutDescribe(&par->ch_layout, layout, sizeof layout) > 0)
+            && av_channel_layout_describe(&par->ch_layout, layout, sizeof layout) > 0)
             line += ", " + Field(layout);
-        const char *sampleFmt = api.sampleFmtName(static_cast<AVSampleFormat>(par->format));
+        const char *sampleFmt = av_get_sample_fmt_name(static_cast<AVSampleFormat>(par->format));
         if (sampleFmt)
             line += ", " + Field(sampleFmt);
         break;
@@ -142,32 +135,25 @@ std::string StreamLine(const AvApi &api, const AVStream *st)
     return line + "\n";
 }
 
-std::string ErrorText(const AvApi &api, int code)
-{
-    char buf[256];
-    if (api.strError(code, buf, sizeof buf) < 0)
-        std::snprintf(buf, sizeof buf, "error %d", code);
-    return buf;
-}
-
 } // namespace
 
 int Measure(const char *path)
 {
-    const AvApi api;
     // Library messages would land between the lines the caller parses.
-    api.logSetLevel(AV_LOG_QUIET);
+    av_log_set_level(AV_LOG_QUIET);
 
     // The library's own probe limits (5 MB, 5 s) are kept, as ffmpeg keeps
     // them: smaller ones would miss the frame size of streams with long
     // key-frame gaps, and ordinary clips end long before them anyway.
-    AVFormatContext *ctx = nullptr;
-    int rc = api.openInput(&ctx, path, nullptr, nullptr);
-    if (rc < 0) {
-        std::fprintf(stderr, "%s: %s\n", path, ErrorText(api, rc).c_str());
+    MediaInput input;
+    const MediaInput::Outcome outcome = input.Open(path);
+    if (outcome != MediaInput::Outcome::Opened) {
+        const char *what = outcome == MediaInput::Outcome::NotMedia ? "not a media file: " : "";
+        std::fprintf(stderr, "%s: %s%s\n", path, what, input.error().c_str());
         return 1;
     }
-    int infoRc = api.findStreamInfo(ctx, nullptr);
+    const int infoRc = input.FindStreamInfo();
+    const AVFormatContext *ctx = input.context();
 
     std::string report = Format("Input #0, %s, from '", ctx->iformat ? ctx->iformat->name : "unknown");
     report += path;
@@ -177,14 +163,11 @@ int Measure(const char *path)
     report += ctx->bit_rate > 0 ? Format("%" PRId64 " kb/s", ctx->bit_rate / 1000) : "N/A";
     report += "\n";
     for (unsigned i = 0; i < ctx->nb_streams; ++i)
-        report += StreamLine(api, ctx->streams[i]);
+        report += StreamLine(ctx->streams[i]);
     std::fwrite(report.data(), 1, report.size(), stdout);
     std::fflush(stdout);
-    if (infoRc < 0) {
-        std::fprintf(stderr, "%s: could not find all stream parameters: %s\n", path,
-                     ErrorText(api, infoRc).c_str());
-    }
-    api.closeInput(&ctx);
+    if (infoRc < 0)
+        std::fprintf(stderr, "%s: could not find all stream parameters: %s\n", path, input.error().c_str());
     return 0;
 }
 

@@ -106,16 +106,48 @@ void TMessageTail::Add(const QByteArray &bytes)
 void TMessageTail::Clear()
 {
     m_lines.clear();
+    m_notes = 0;
     m_pending.clear();
 }
+
+namespace {
+
+bool IsNote(const QByteArray &line)
+{
+    int i = 0;
+    while (i < line.size() && (line.at(i) == ' ' || line.at(i) == '\t'))
+        ++i;
+    return line.mid(i, 7) == "vxenc: ";
+}
+
+// Whether lines holding that many notes are beyond the tail's limits.
+bool Over(const QList<QByteArray> &lines, int notes, int maxLines)
+{
+    return notes > MaxKeptNotes || lines.size() - notes > maxLines;
+}
+
+// Drops the oldest note while there are too many of them, otherwise the
+// oldest other line.
+void DropOldest(QList<QByteArray> &lines, int &notes)
+{
+    const bool note = notes > MaxKeptNotes;
+    int i = 0;
+    while (i < lines.size() - 1 && IsNote(lines.at(i)) != note)
+        ++i;
+    notes -= IsNote(lines.at(i)) ? 1 : 0;
+    lines.removeAt(i);
+}
+
+} // namespace
 
 QStringList TMessageTail::Lines() const
 {
     QList<QByteArray> lines = m_lines;
     if (!m_pending.trimmed().isEmpty()) {
+        int notes = m_notes + (IsNote(m_pending) ? 1 : 0);
         lines.append(m_pending);
-        if (lines.size() > m_maxLines)
-            lines.removeFirst();
+        while (Over(lines, notes, m_maxLines))
+            DropOldest(lines, notes);
     }
     QStringList result;
     for (const QByteArray &line : lines)
@@ -128,6 +160,7 @@ void TMessageTail::Keep(const QByteArray &line)
     if (line.trimmed().isEmpty())
         return;
     m_lines.append(line);
-    while (m_lines.size() > m_maxLines)
-        m_lines.removeFirst();
+    m_notes += IsNote(line) ? 1 : 0;
+    while (Over(m_lines, m_notes, m_maxLines))
+        DropOldest(m_lines, m_notes);
 }

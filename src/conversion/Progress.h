@@ -57,9 +57,14 @@ TChunkProgress ExamineChunk(const QString &chunk, double &currentTime, double cl
 // round(elapsed / (p / 100) - elapsed), ties to even; previous when p is 0.
 int RemainingSecondsAt(int elapsedSeconds, int totalPosition, int previous);
 
+// Lines of the encoder's own ("vxenc: ...") say what it chose for the user;
+// a tail keeps up to this many of them besides its last lines.
+constexpr int MaxKeptNotes = 100;
+
 // The last lines of an encoder's output, kept while it runs so that a
 // failure can show what the encoder said last. Progress lines end in "\r",
 // messages in "\n"; both end a line here, and blank lines are dropped.
+// The encoder's own lines stay however long the output grows after them.
 class TMessageTail {
 public:
     explicit TMessageTail(int maxLines = 10) : m_maxLines(maxLines) {}
@@ -72,6 +77,7 @@ private:
     void Keep(const QByteArray &line);
 
     int m_maxLines;
+    int m_notes = 0; // of m_lines
     QList<QByteArray> m_lines;
     QByteArray m_pending;
 };

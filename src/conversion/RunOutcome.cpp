@@ -78,6 +78,8 @@ bool Mentions(const QStringList &lines, std::initializer_list<const char *> need
 // The cause of a failure in words, from what the encoder said last.
 QString Cause(const TEncoderEnd &end, const QStringList &lines)
 {
+    if (Mentions(lines, {"vxenc: the input is not a media file"}))
+        return QStringLiteral("The input is not a media file.");
     if (end.outputFolderGone)
         return QStringLiteral("The output folder was removed during the conversion.");
     if (Mentions(lines, {"No space left on device", "Disk quota exceeded"}))

@@ -295,6 +295,20 @@ void TestProgress::messageTailKeepsLastLines()
         QVERIFY(line.size() <= 4096);
     tail.Clear();
     QVERIFY(tail.Lines().isEmpty());
+
+    // The encoder's own lines say what it chose; ffmpeg's long output after
+    // them does not push them out.
+    tail.Add("vxenc: 1 audio track was not kept: FLV holds one audio track.\nInput #0\n");
+    for (int i = 0; i < 500; ++i)
+        tail.Add(QByteArray("frame=") + QByteArray::number(i) + " time=1.00 \r");
+    tail.Add("  vxenc: ffmpeg ended by signal 9");
+    QCOMPARE(tail.Lines(), QStringList({"vxenc: 1 audio track was not kept: FLV holds one audio track.",
+                                        "frame=497 time=1.00", "frame=498 time=1.00", "frame=499 time=1.00",
+                                        "vxenc: ffmpeg ended by signal 9"}));
+    // Their number has a limit of its own.
+    for (int i = 0; i < MaxKeptNotes + 50; ++i)
+        tail.Add("vxenc: note\n");
+    QCOMPARE(tail.Lines().size(), MaxKeptNotes + 3);
 }
 
 QTEST_APPLESS_MAIN(TestProgress)

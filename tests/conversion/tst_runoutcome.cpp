@@ -100,6 +100,13 @@ private slots:
                                           << QStringList{"/in/a.mp4: Invalid data found when processing input"}
                                           << "The input is not a readable video.\n"
                                              "/in/a.mp4: Invalid data found when processing input";
+        // vxenc's refusal names the file, and the reason may read like a damaged one.
+        QTest::newRow("not a media file")
+            << false << false
+            << QStringList{"vxenc: the input is not a media file: /in/a.mp4 is an HLS playlist, which names other "
+                           "files or addresses"}
+            << "The input is not a media file.\nvxenc: the input is not a media file: /in/a.mp4 is an HLS playlist, "
+               "which names other files or addresses";
         QTest::newRow("crash") << true << false << QStringList{"frame=1 time=0.04"}
                                << "The encoder crashed.";
         QTest::newRow("folder gone") << false << true << QStringList{"muxing overhead: 1%"}

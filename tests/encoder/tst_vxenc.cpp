@@ -2,6 +2,7 @@
 // the converter parses it, its conversion through ffmpeg with progress in
 // seconds, and that nothing keeps running once it is killed.
 #include "Clips.h"
+#include "tasks/MediaProbe.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -177,6 +179,7 @@ private slots:
     void measureMatchesFfprobe();
     void measureAwkwardPaths_data();
     void measureAwkwardPaths();
+    void measureShowsThePictureAsDisplayed();
     void measureAudioOnly_data();
     void measureAudioOnly();
     void measureUnopenable_data();
@@ -188,7 +191,11 @@ private slots:
     void convertPassesClipRange();
     void convertBadOptionFails();
     void convertMissingFfmpeg();
-    void convertPassesArgumentsUnchanged();
+    void convertReadsTheMeasuredFile();
+    void convertTellsWhatItChose_data();
+    void convertTellsWhatItChose();
+    void refusesWhatIsNotAMediaFile_data();
+    void refusesWhatIsNotAMediaFile();
     void convertJoinsFilters_data();
     void convertJoinsFilters();
     void convertKeepsProportions_data();
@@ -207,6 +214,7 @@ private:
     QTemporaryDir m_dir;
     QString m_clip;     // 2 s, 320x240, with audio
     QString m_longClip; // 20 s, 640x480, with audio
+    QString m_tracks;   // video, two audio tracks, a text subtitle
 };
 
 void TestVxenc::initTestCase()
@@ -221,6 +229,8 @@ void TestVxenc::initTestCase()
     QVERIFY(MakeTestClip(Path("video-only.mkv"), 3.0, 640, 360, false, 30));
     QVERIFY(MakeTestClip(Path("small.avi"), 1.5, 176, 144));
     QVERIFY(MakeAudioClip(Path("tone.m4a"), 2.5));
+    m_tracks = Path("tracks.mp4");
+    QVERIFY(MakeTracksClip(m_tracks));
     // Odd sides (4:4:4, which allows them) and a portrait phone shape.
     QCOMPARE(RunProgram(FfmpegPath(), {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
                                        "testsrc=size=321x241:rate=25:duration=1", "-pix_fmt", "yuv444p",
@@ -377,6 +387,19 @@ void TestVxenc::measureAwkwardPaths()
     QCOMPARE(r.frameSize, QString(" 320x240"));
 }
 
+void TestVxenc::measureShowsThePictureAsDisplayed()
+{
+    // A phone's portrait clip: stored sideways, turned when shown.
+    const QString path = Path("phone.mp4");
+    QVERIFY(MakeTestClip(Path("sideways.mp4"), 0.5, 320, 180, false));
+    QCOMPARE(RunProgram(FfmpegPath(), {"-v", "error", "-nostdin", "-y", "-i", Path("sideways.mp4"), "-c", "copy",
+                                       "-metadata:s:v:0", "rotate=90", path}),
+             0);
+    QString out;
+    QCOMPARE(RunProgram(Vxenc(), {"-i", path}, &out), 0);
+    QCOMPARE(ParseReport(out, path).frameSize, QString(" 180x320"));
+}
+
 void TestVxenc::measureAudioOnly_data()
 {
     QTest::addColumn<QString>("file");
@@ -425,6 +448,58 @@ void TestVxenc::measureUnopenable()
     QCOMPARE(rc, 1);
     QVERIFY2(out.startsWith(path + ": ") && out.trimmed().count('\n') == 0, qPrintable(out));
     QVERIFY(!out.contains("Duration"));
+}
+
+// Playlists and lists that name other files or addresses, and what is no
+// regular file, are refused at once by the measure (which reports nothing
+// usable) and by a conversion; a link to a media file is read.
+void TestVxenc::refusesWhatIsNotAMediaFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("what"); // "" for a file that is read
+    QTest::newRow("live HLS playlist") << "live.mp4"
+                                       << QByteArray("#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\n"
+                                                     "http://192.0.2.1/segment.ts\n")
+                                       << "an HLS playlist";
+    QTest::newRow("concat list") << "list.mkv" << QByteArray("ffconcat version 1.0\nfile clip.mp4\n") << "a concat list";
+    QTest::newRow("named pipe") << "pipe.mp4" << QByteArray() << "a named pipe";
+    QTest::newRow("link to a clip") << "link.mp4" << QByteArray() << "";
+}
+
+void TestVxenc::refusesWhatIsNotAMediaFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, what);
+    const QString path = Path("hostile/" + name);
+    QVERIFY(QDir().mkpath(Path("hostile")));
+    QFile::remove(path);
+    if (name == "pipe.mp4") {
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (name == "link.mp4") {
+        QVERIFY(QFile::link(m_clip, path));
+    } else {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+
+    QString out;
+    const int measured = RunProgram(Vxenc(), {"-i", path}, &out, 5000);
+    if (what.isEmpty()) {
+        QCOMPARE(measured, 0);
+        QCOMPARE(ParseReport(out, path).frameSize, QString(" 320x240"));
+        return;
+    }
+    QCOMPARE(measured, 1);
+    QCOMPARE(out.trimmed(), path + ": not a media file: " + what + (name == "pipe.mp4" ? "" : ", which names other files or addresses"));
+    QCOMPARE(ParseMeasureReport(out.toUtf8(), path).LengthText, QString());
+
+    const QString output = Path("hostile/never.mp4");
+    QCOMPARE(RunProgram(Vxenc(), {"-y", "-i", path, "-c:v", "libx264", output}, &out, 5000), 1);
+    QVERIFY2(out.startsWith("vxenc: the input is not a media file: " + path + " is " + what), qPrintable(out));
+    QVERIFY(!QFile::exists(output));
 }
 
 void TestVxenc::usage_data()
@@ -506,22 +581,81 @@ void TestVxenc::convertMissingFfmpeg()
     QVERIFY(!QFile::exists(Path("never.mp4")));
 }
 
-void TestVxenc::convertPassesArgumentsUnchanged()
+void TestVxenc::convertReadsTheMeasuredFile()
 {
-    // Without a picture there is nothing to shape, so nothing is added.
-    const QStringList args{"-y", "-i", "/in dir/a \"b\", c.mp4", "-vcodec", "libx264", "-vn",
-                           "-ss", "00:00:01.5", "-t", "10", "", "/out/x 'y' ü.mp4"};
-    Encoder enc(args, FakeEnvironment("args"));
+    // Paths stay one argument whatever they hold; the profile's options pass
+    // in their order among what the encoder adds.
+    QVERIFY(QDir().mkpath(Path("in dir")));
+    const QString input = Path("in dir/a \"b\", c.mp4");
+    QFile::remove(input);
+    QVERIFY(QFile::copy(m_clip, input));
+    const QStringList options{"-vcodec", "libx264", "-vn", "-ss", "00:00:01.5", "-t", "10", ""};
+    const QString output = "/out/x 'y' ü.mp4";
+    Encoder enc(QStringList{"-y", "-i", input} + options + QStringList{output}, FakeEnvironment("args"));
     QVERIFY(enc.Finish());
     QCOMPARE(enc.process().exitCode(), 0);
 
     const QStringList seen = ArgumentsSeen(enc.output());
-    const QStringList lines = enc.output().split('\n');
-    QVERIFY2(seen.size() > args.size(), qPrintable(enc.output()));
-    QCOMPARE(seen.mid(seen.size() - args.size()), args);
-    QVERIFY(seen.mid(0, seen.size() - args.size()).contains("-nostdin"));
+    QCOMPARE(seen.last(), output);
+    QVERIFY(seen.mid(0, 3).contains("-nostdin"));
+    // ffmpeg reads the file the measure vetted, by its descriptor, with the same demuxer.
+    const int at = seen.indexOf("-i");
+    QVERIFY2(at > 1 && seen[at - 2] == "-f" && seen[at - 1] == "mov", qPrintable(seen.join(' ')));
+    QVERIFY2(QRegularExpression("^/proc/self/fd/\\d+$").match(seen.value(at + 1)).hasMatch(), qPrintable(seen.join(' ')));
+    int next = at + 2;
+    for (const QString &option : options) {
+        next = seen.indexOf(option, next) + 1;
+        QVERIFY2(next > 0, qPrintable(option + " in " + seen.join(' ')));
+    }
+    // Without a picture there is nothing to shape.
+    QVERIFY(!seen.contains("-vf"));
     // ffmpeg never waits for the keyboard.
-    QVERIFY2(lines.contains("STDIN:EOF"), qPrintable(enc.output()));
+    QVERIFY2(enc.output().split('\n').contains("STDIN:EOF"), qPrintable(enc.output()));
+}
+
+void TestVxenc::convertTellsWhatItChose_data()
+{
+    QTest::addColumn<QString>("threads");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QStringList>("expected"); // runs of arguments ffmpeg gets
+    QTest::addColumn<QString>("note");         // the first line, "" for none
+    const QStringList maps{"-map", "0:V:0?", "-map", "0:a?", "-map", "0:s?"};
+    QTest::addRow("x264 share, a text subtitle copied into MKV")
+        << "3" << QStringList{"-c:v", "libx264"} + maps + QStringList{"-c:s", "copy"} << "o.mkv"
+        << QStringList{"-threads 3", "-c:s:0 srt"}
+        << "vxenc: subtitle track 1 (mov_text): MKV cannot take \"-c:s copy\"; it is converted to srt.";
+    QTest::addRow("x265 share joins its parameters")
+        << "2" << QStringList{"-c:v", "libx265", "-x265-params", "log-level=none"} + maps << "o.mp4"
+        << QStringList{"-x265-params log-level=none:pools=2", "-c:s:0 copy"} << "";
+    QTest::addRow("SVT-AV1 share; WebM takes WebVTT")
+        << "1" << QStringList{"-c:v", "libsvtav1"} + maps << "o.webm"
+        << QStringList{"-svtav1-params lp=1", "-c:s:0 webvtt"} << "";
+    QTest::addRow("no share: ffmpeg's own") << "" << QStringList{"-c:v", "libx264"} << "o.mp4"
+                                            << QStringList{"-map 0:0 -map 0:1 -map 0:2 -map 0:3"} << "";
+}
+
+void TestVxenc::convertTellsWhatItChose()
+{
+    QFETCH(QString, threads);
+    QFETCH(QStringList, options);
+    QFETCH(QString, output);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, note);
+    QProcessEnvironment env = FakeEnvironment("args");
+    env.insert("VXENC_THREADS", threads);
+    Encoder enc(QStringList{"-y", "-i", m_tracks} + options + QStringList{output}, env);
+    QVERIFY(enc.Finish());
+    QCOMPARE(enc.process().exitCode(), 0);
+    const QString seen = " " + ArgumentsSeen(enc.output()).join(' ') + " ";
+    for (const QString &run : expected)
+        QVERIFY2(seen.contains(" " + run + " "), qPrintable(run + " in" + seen));
+    QCOMPARE(seen.contains("-threads"), threads.toInt() > 0 && options.contains("libx264"));
+    // The encoder's own lines come first, before anything ffmpeg says.
+    const QString first = enc.output().section('\n', 0, 0);
+    QCOMPARE(first.startsWith("vxenc: "), !note.isEmpty());
+    if (!note.isEmpty())
+        QCOMPARE(first, note);
 }
 
 void TestVxenc::convertJoinsFilters_data()
@@ -548,11 +682,11 @@ void TestVxenc::convertJoinsFilters()
     QFETCH(QStringList, options);
     QFETCH(QString, videoStart);
     QFETCH(QString, audio);
-    Encoder enc(QStringList{"-y", "-i", "in.mp4"} + options + QStringList{"out.mp4"}, FakeEnvironment("args"));
+    Encoder enc(QStringList{"-y", "-i", m_clip} + options + QStringList{"out.mp4"}, FakeEnvironment("args"));
     QVERIFY(enc.Finish());
     const QStringList seen = ArgumentsSeen(enc.output()).mid(3); // after -nostdin -hide_banner -stats
     QVERIFY2(seen.size() >= 4 && seen.last() == "out.mp4", qPrintable(enc.output()));
-    QCOMPARE(seen.mid(0, 3), (QStringList{"-y", "-i", "in.mp4"}));
+    QCOMPARE(seen.mid(0, 6), (QStringList{"-y", "-protocol_whitelist", "file", "-f", "mov", "-i"}));
     QCOMPARE(seen.count("-vf"), videoStart.isEmpty() ? 0 : 1);
     QCOMPARE(seen.count("-af"), audio.isEmpty() ? 0 : 1);
     QVERIFY(!seen.contains("-filter:v") && !seen.contains("-filter:a"));
@@ -603,7 +737,7 @@ void TestVxenc::convertRewritesEveryProgressForm()
 {
     QProcessEnvironment env = FakeEnvironment("progress");
     env.insert("FAKE_FFMPEG_EXIT", "3");
-    Encoder enc({"-y", "-i", "in.mp4", "out.mp4"}, env);
+    Encoder enc({"-y", "-i", m_clip, "out.mp4"}, env);
     QVERIFY(enc.Finish());
     QCOMPARE(enc.process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(enc.process().exitCode(), 3);
@@ -627,7 +761,7 @@ void TestVxenc::convertStreamsProgressWhileRunning()
     const QString release = Path("release-stream");
     QProcessEnvironment env = FakeEnvironment("hold");
     env.insert("FAKE_FFMPEG_RELEASE", release);
-    Encoder enc({"-y", "-i", "in.mp4", "out.mp4"}, env);
+    Encoder enc({"-y", "-i", m_clip, "out.mp4"}, env);
     QVERIFY2(enc.WaitForOutput("time=1.50 "), qPrintable(enc.output()));
     QVERIFY(enc.WaitForOutput("HOLDING\n"));
     // The report came while the child still runs, and it is in our group.
@@ -646,7 +780,7 @@ void TestVxenc::convertStreamsProgressWhileRunning()
 
 void TestVxenc::convertReportsChildSignal()
 {
-    Encoder enc({"-y", "-i", "in.mp4", "out.mp4"}, FakeEnvironment("signal"));
+    Encoder enc({"-y", "-i", m_clip, "out.mp4"}, FakeEnvironment("signal"));
     QVERIFY(enc.Finish());
     QCOMPARE(enc.process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(enc.process().exitCode(), 128 + SIGUSR1);
@@ -656,7 +790,7 @@ void TestVxenc::convertForwardsTerminate()
 {
     QProcessEnvironment env = FakeEnvironment("hold");
     env.insert("FAKE_FFMPEG_RELEASE", Path("never-released"));
-    Encoder enc({"-y", "-i", "in.mp4", "out.mp4"}, env);
+    Encoder enc({"-y", "-i", m_clip, "out.mp4"}, env);
     QVERIFY(enc.WaitForOutput("HOLDING\n"));
     enc.process().terminate();
     QVERIFY(enc.Finish(30000));
@@ -701,7 +835,7 @@ void TestVxenc::killingVxencAloneEndsHeldChild()
     // parent-death signal ends it.
     QProcessEnvironment env = FakeEnvironment("hold");
     env.insert("FAKE_FFMPEG_RELEASE", Path("never-released-2"));
-    Encoder enc({"-y", "-i", "in.mp4", "out.mp4"}, env);
+    Encoder enc({"-y", "-i", m_clip, "out.mp4"}, env);
     QVERIFY(enc.WaitForOutput("HOLDING\n"));
     const QList<qint64> child = ChildrenNamed(enc.pid(), "vxenc_fake_ffmpeg");
     QCOMPARE(child.size(), 1);

@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 #include <QtTest>
 
@@ -79,15 +80,16 @@ QString LoadedEncoder(const ProfileData &p, const QString &cmd)
 
 // What a caption of a parameter tries, for running each only once: the codec
 // choices per container; switches that depend on the container (none, no
-// audio, bit-exact, stream maps) per container and value; plain filters per
+// audio, bit-exact) per container and value; plain filters and maps per
 // value; every other switch per encoder, once with a value and once without.
+// The stream maps are tried per value: the clip has no subtitles.
 QString Combination(const ProfileData &p, const ProfileParameter &param, const QString &value)
 {
     const QString codec = LoadedEncoder(p, param.group == pgAudio ? "-c:a" : "-c:v");
     const QString &cmd = param.cmd;
-    if (cmd == "-c:v" || cmd == "-c:a" || cmd == "-vn" || cmd == "-an" || cmd == "-flags" || cmd == "-map")
+    if (cmd == "-c:v" || cmd == "-c:a" || cmd == "-vn" || cmd == "-an" || cmd == "-flags")
         return p.type + "|" + cmd + "|" + value;
-    if (cmd == "-af" || (cmd == "-vf" && codec != "gif"))
+    if (cmd == "-af" || cmd == "-map" || (cmd == "-vf" && codec != "gif"))
         return cmd + "|" + value;
     return codec + "|" + cmd + "|" + (value.isEmpty() ? "none" : "set");
 }
@@ -285,15 +287,10 @@ private slots:
 
         const QString source = caption == Portrait ? m_portrait : m_clip;
         const QString output = m_prog->path("out/converted" + m_form->CurrentOutputExt);
-        QFile::remove(output);
-        TEncoderProcess encoder;
-        QVERIFY(encoder.Start(m_prog->path("vxenc.dll"), ConvertCommand(source, arguments, output)));
-        QByteArray log, chunk;
-        while (encoder.ReadChunk(chunk, false, 120000))
-            log += chunk;
-        const QString context = arguments + "\n" + QString::fromLocal8Bit(log.right(1500));
-        QVERIFY2(!encoder.TimedOut(), qPrintable(context));
-        QVERIFY2(encoder.ExitedNormally() && encoder.ExitCode() == 0, qPrintable(context));
+        QString log;
+        const bool converted = Convert(source, arguments, output, log);
+        const QString context = log.left(arguments.size() + 1) + log.right(1500);
+        QVERIFY2(converted, qPrintable(context));
         // Each profile's own choices decode without a single error; a varied
         // choice is read back by ffprobe below, which costs a third as much.
         if (parameter.isEmpty())
@@ -334,7 +331,140 @@ private slots:
         }
     }
 
+    // Sources as people bring them, converted at the profiles' loaded
+    // choices: what they carry is in the output.
+    void keepsWhatTheSourceCarries_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("note"); // a line the encoder writes, "" for none
+        QTest::newRow("two audio tracks, subtitles, date, chapter into MP4") << "MP4 - H.264 Video" << "tracks.mp4" << "";
+        QTest::newRow("the same into MKV") << "MKV - H.264 Video" << "tracks.mp4" << "";
+        QTest::newRow("screen recording's own frame times") << "MP4 - H.264 Video" << "screen.mkv" << "";
+        QTest::newRow("interlaced TV recording")
+            << "MP4 - H.264 Video" << "tv.ts" << "vxenc: the source is interlaced; Deinterlace \"Auto\" deinterlaces it.";
+        QTest::newRow("HDR10 stays HDR10 in H.265")
+            << "MP4 - H.265 Video" << "hdr10.mp4"
+            << "vxenc: the picture keeps 10 bits per sample (yuv420p10le) and its HDR (PQ) colour.";
+        QTest::newRow("HDR10 tone-mapped for H.264")
+            << "MP4 - H.264 Video" << "hdr10.mp4"
+            << "vxenc: the HDR (PQ) picture is tone-mapped to SDR (BT.709): this format is written with 8 bits.";
+        QTest::newRow("phone clip upright") << "MP4 - H.264 Video" << "phone.mp4" << "";
+    }
+    void keepsWhatTheSourceCarries()
+    {
+        QFETCH(QString, profile);
+        QFETCH(QString, source);
+        QFETCH(QString, note);
+        const QString input = m_prog->path(source);
+        QVERIFY(MakeSource(source, input));
+        select(profile);
+        QString arguments;
+        QVERIFY(m_form->AssembleProfileArguments(m_form->ProfilePath(profile), arguments));
+        const QString output = m_prog->path("out/carried" + m_form->CurrentOutputExt);
+        QString log;
+        QVERIFY2(Convert(input, arguments, output, log), qPrintable(log.right(2000)));
+        QVERIFY2(note.isEmpty() ? !log.contains("vxenc: ") : log.contains(note + "\n"), qPrintable(log.left(2000)));
+
+        if (source == "tracks.mp4") {
+            const QStringList streams =
+                ProbeEntries(output, "stream=codec_type,channels,sample_rate:stream_tags=language");
+            QCOMPARE(streams.filter(QRegularExpression("^audio,48000,")).size(), 2);
+            QVERIFY2(streams.contains("audio,48000,6,ger"), qPrintable(streams.join(' ')));
+            QCOMPARE(streams.filter(QRegularExpression("^subtitle,eng$")).size(), 1);
+            QCOMPARE(ProbeEntries(output, "format_tags=creation_time"), QStringList{"2020-05-06T07:08:09.000000Z"});
+            QCOMPARE(ProbeEntries(output, "chapter=start_time").size(), 1);
+        } else if (source == "screen.mkv") {
+            const QStringList before = FrameTimes(input), after = FrameTimes(output);
+            QCOMPARE(before.size(), 32);
+            QCOMPARE(after.size(), before.size());
+            for (int i = 0; i < before.size(); ++i)
+                QVERIFY2(qAbs(before[i].toDouble() - after[i].toDouble()) <= 0.002, qPrintable(after.join(' ')));
+        } else if (source == "tv.ts") {
+            QVERIFY(InterlacedShare(input) > 0.9);
+            QVERIFY2(InterlacedShare(output) < 0.1, qPrintable(QString::number(InterlacedShare(output))));
+        } else if (source == "hdr10.mp4") {
+            const bool hevc = profile.contains("H.265");
+            QCOMPARE(ProbeEntries(output, "stream=pix_fmt,color_transfer"),
+                     QStringList{hevc ? "yuv420p10le,smpte2084" : "yuv420p,bt709"});
+            QString frame;
+            RunProgram("ffprobe", {"-v", "error", "-read_intervals", "%+#1", "-show_frames", output}, &frame);
+            QCOMPARE(frame.contains("Mastering display metadata") && frame.contains("max_content=1000"), hevc);
+        } else if (source == "phone.mp4") {
+            const QString size = ProbeFrameSize(output);
+            QVERIFY2(size.section('x', 1).toInt() > size.section('x', 0, 0).toInt(), qPrintable(size));
+        }
+    }
+
 private:
+    // Runs the real encoder: true when it succeeded. log: the arguments and
+    // everything the encoder said.
+    bool Convert(const QString &source, const QString &arguments, const QString &output, QString &log)
+    {
+        QFile::remove(output);
+        TEncoderProcess encoder;
+        if (!encoder.Start(m_prog->path("vxenc.dll"), ConvertCommand(source, arguments, output)))
+            return false;
+        QByteArray all, chunk;
+        while (encoder.ReadChunk(chunk, false, 120000))
+            all += chunk;
+        log = arguments + "\n" + QString::fromLocal8Bit(all);
+        return !encoder.TimedOut() && encoder.ExitedNormally() && encoder.ExitCode() == 0;
+    }
+
+    // The sources of keepsWhatTheSourceCarries, each made once.
+    bool MakeSource(const QString &name, const QString &path)
+    {
+        if (QFile::exists(path))
+            return true;
+        const QStringList make{"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i"};
+        if (name == "tracks.mp4")
+            return MakeTracksClip(path);
+        if (name == "screen.mkv") // 32 frames over 4 s, none on a regular beat
+            return RunProgram(FfmpegPath(), make + QStringList{"testsrc2=size=160x120:rate=8:duration=4", "-vf",
+                                                              "settb=1/1000,setpts=N*125+13*mod(N\\,3)", "-fps_mode",
+                                                              "passthrough", "-enc_time_base", "1:1000", "-c:v",
+                                                              "libx264", "-preset", "ultrafast", path}) == 0;
+        if (name == "tv.ts") // 576i, top field first, as broadcast
+            return RunProgram(FfmpegPath(), make + QStringList{"testsrc2=size=720x576:rate=50:duration=3", "-vf",
+                                                              "tinterlace=mode=interleave_top,setfield=tff", "-flags",
+                                                              "+ilme+ildct", "-top", "1", "-c:v", "mpeg2video", "-b:v",
+                                                              "5M", path}) == 0;
+        if (name == "hdr10.mp4")
+            return RunProgram(FfmpegPath(),
+                              make + QStringList{"testsrc2=size=320x180:rate=25:duration=0.5", "-pix_fmt", "yuv420p10le",
+                                                 "-c:v", "libx265", "-x265-params",
+                                                 "log-level=none:master-display=G(13250,34500)B(7500,3000)"
+                                                 "R(34000,16000)WP(15635,16450)L(10000000,1):max-cll=1000,400",
+                                                 "-color_primaries", "bt2020", "-color_trc", "smpte2084",
+                                                 "-colorspace", "bt2020nc", "-tag:v", "hvc1", path}) == 0;
+        if (name == "phone.mp4") // stored sideways, shown upright
+            return MakeTestClip(path + ".mp4", 0.5, 320, 180) &&
+                   RunProgram(FfmpegPath(), {"-v", "error", "-nostdin", "-y", "-i", path + ".mp4", "-c", "copy",
+                                             "-metadata:s:v:0", "rotate=90", path}) == 0;
+        return false;
+    }
+
+    // Presentation times of the video frames, in order.
+    static QStringList FrameTimes(const QString &file)
+    {
+        QStringList times = ProbeEntries(file, "packet=pts_time", {"-select_streams", "v"});
+        std::sort(times.begin(), times.end(), [](const QString &a, const QString &b) { return a.toDouble() < b.toDouble(); });
+        return times;
+    }
+
+    // The share of frames idet finds interlaced, over several frames each.
+    static double InterlacedShare(const QString &file)
+    {
+        QString out;
+        RunProgram(FfmpegPath(), {"-nostdin", "-hide_banner", "-i", file, "-vf", "idet", "-an", "-f", "null", "-"}, &out);
+        const QRegularExpressionMatch m =
+            QRegularExpression("Multi frame detection: TFF: *(\\d+) BFF: *(\\d+) Progressive: *(\\d+)").match(out);
+        const double interlaced = m.captured(1).toDouble() + m.captured(2).toDouble();
+        const double all = interlaced + m.captured(3).toDouble();
+        return all > 0 ? interlaced / all : -1;
+    }
+
     // The encoder the editors now choose for a switch.
     QString shownEncoder(const ProfileData &p, const QString &cmd) const
     {

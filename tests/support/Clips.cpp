@@ -83,6 +83,39 @@ bool MakeAudioClip(const QString &path, double seconds, const QStringList &outpu
     return RunProgram(FfmpegPath(), args) == 0 && QFileInfo(path).size() > 0;
 }
 
+bool MakeTracksClip(const QString &path, double seconds)
+{
+    QFile words(path + ".srt"), chapters(path + ".meta");
+    if (!words.open(QIODevice::WriteOnly) || !chapters.open(QIODevice::WriteOnly))
+        return false;
+    words.write("1\n00:00:00,000 --> 00:00:00,500\nHello\n\n");
+    chapters.write(";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=500\ntitle=Opening\n");
+    words.close();
+    chapters.close();
+    const QString length = Number(seconds);
+    const QStringList args{
+        "-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+        "testsrc2=size=160x120:rate=25:duration=" + length, "-f", "lavfi", "-i",
+        "sine=frequency=440:sample_rate=48000:duration=" + length, "-i", words.fileName(), "-i",
+        chapters.fileName(), "-filter_complex",
+        "[1:a]asplit[a][b];[a]pan=stereo|c0=c0|c1=c0[stereo];[b]pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0[six]",
+        "-map", "0:v", "-map", "[stereo]", "-map", "[six]", "-map", "2:s", "-map_chapters", "3", "-pix_fmt",
+        "yuv420p", "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", "-c:s", "mov_text", "-metadata",
+        "creation_time=2020-05-06T07:08:09Z", "-metadata:s:a:1", "language=ger", "-metadata:s:s:0",
+        "language=eng", path};
+    return RunProgram(FfmpegPath(), args, nullptr, 180000) == 0 && QFileInfo(path).size() > 0;
+}
+
+QStringList ProbeEntries(const QString &file, const QString &entries, const QStringList &more)
+{
+    QString out;
+    QStringList args{"-v", "error"};
+    args << more << "-show_entries" << entries << "-of" << "csv=p=0" << file;
+    if (RunProgram("ffprobe", args, &out) != 0)
+        return {};
+    return out.split('\n', Qt::SkipEmptyParts);
+}
+
 int RunProgram(const QString &program, const QStringList &args, QString *output, int timeoutMs)
 {
     QProcess p;

@@ -18,6 +18,12 @@ bool MakeTestClip(const QString &path, double seconds, int width = 320, int heig
 // Generates a clip with a sine tone and no video stream. True on success.
 bool MakeAudioClip(const QString &path, double seconds, const QStringList &outputOptions = {});
 
+// A film with what a conversion must keep: testsrc2 video (160x120), a
+// stereo and a 5.1 AAC track at 48 kHz (the second German), an English
+// mov_text subtitle, a recording date (2020-05-06T07:08:09Z) and one
+// chapter. Its text files are written beside it. True on success.
+bool MakeTracksClip(const QString &path, double seconds = 1.0);
+
 // Runs program with args (no shell) and waits up to timeoutMs. Returns its
 // exit code, or -1 when it could not start, crashed or timed out (it is then
 // killed). The merged standard output and error go into *output when given.
@@ -42,6 +48,9 @@ struct MediaReport {
     QString audioCodec() const;
 };
 MediaReport ProbeMedia(const QString &file);
+// ffprobe's answer for the file: one line per section, the fields of
+// entries ("stream=codec_type,channels") separated by commas.
+QStringList ProbeEntries(const QString &file, const QString &entries, const QStringList &more = {});
 
 // True when the whole file decodes without a single error message.
 bool DecodesCleanly(const QString &file);
