@@ -39,6 +39,18 @@ constexpr int ReapWaitMs = 5000;
 
 } // namespace
 
+std::function<void()> EncoderChildSetup()
+{
+    const pid_t parentPid = ::getpid();
+    return [parentPid] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // The program may have ended before the line above.
+        if (::getppid() != parentPid)
+            ::_exit(127);
+    };
+}
+
 EncoderCommand MeasureCommand(const QString &givenInput)
 {
     const QString inputPath = FullPath(givenInput);
@@ -71,16 +83,7 @@ TEncoderProcess::TEncoderProcess(QObject *parent)
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     // The encoder reads nothing; an ended input keeps it from waiting for any.
     m_process->setStandardInputFile(QProcess::nullDevice());
-    // Its own process group, so that a kill reaches whatever it started;
-    // and it ends with the program, even one killed outright (the output
-    // check's measure included).
-    const pid_t parentPid = ::getpid();
-    m_process->setChildProcessModifier([parentPid] {
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parentPid)
-            ::_exit(127);
-    });
+    m_process->setChildProcessModifier(EncoderChildSetup());
 }
 
 TEncoderProcess::~TEncoderProcess()

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QProcess;
 
 // A command line kept twice: as the text a log would show (paths in double
@@ -26,6 +28,12 @@ EncoderCommand MeasureCommand(const QString &inputPath);
 // item's -ss/-t pieces) are split on blanks.
 EncoderCommand ConvertCommand(const QString &inputPath, const QString &arguments,
                               const QString &outputPath);
+
+// What an encoder process (a conversion or a measure) does before it runs the
+// program: it takes a process group of its own, so that a kill reaches
+// whatever it starts, and it ends with the program that started it, even one
+// killed outright. For QProcess::setChildProcessModifier, made in the parent.
+std::function<void()> EncoderChildSetup();
 
 class TEncoderProcess : public QObject {
     Q_OBJECT

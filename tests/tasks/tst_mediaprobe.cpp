@@ -46,6 +46,16 @@ const QByteArray Standard = "Input #0, avi, from '/v/a.avi':\n"
                             "    Stream #0:0: Video: mpeg4, yuv420p, 640x480, 25 fps\n"
                             "    Stream #0:1: Audio: mp3, 44100 Hz, stereo\n";
 
+// A measure that answers after ms with a report of the given length and a
+// 320x240 picture.
+QString MeasureAfter(int ms, const QString &length)
+{
+    return QString("[measure]\nsleep %1\nout from '$IN':\\n  Duration: %2, x\\n"
+                   "out  Video: a, b, 320x240, c\\n\n")
+        .arg(ms)
+        .arg(length);
+}
+
 } // namespace
 
 class TestMediaProbe : public QObject {
@@ -146,8 +156,7 @@ private slots:
         QCOMPARE(rec.ClipLength, QString("00:00:10.50"));
 
         // Each file gets its own report.
-        prog.fakeEncoder().setScript("[measure]\nout from '$IN':\\n  Duration: 00:02:00.00, x\\n"
-                                     "out  Video: a, b, 320x240, c\\n\n");
+        prog.fakeEncoder().setScript(MeasureAfter(0, "00:02:00.00"));
         form->AddFile("/v/two.avi");
         QVERIFY(WaitUntilMeasured(form));
         rec = Row(form, 1);
@@ -188,8 +197,7 @@ private slots:
     void endSetBeforeTheAnswerIsKept()
     {
         TestProgram prog;
-        prog.fakeEncoder().setScript("[measure]\nsleep 400\nout from '$IN':\\n  Duration: 00:00:30.00, x\\n"
-                                     "out  Video: a, b, 320x240, c\\n\n");
+        prog.fakeEncoder().setScript(MeasureAfter(400, "00:00:30.00"));
         TMainForm *form = prog.start();
         form->AddFile("/v/early.avi");
         form->AddFile("/v/late.avi");
@@ -211,8 +219,7 @@ private slots:
     void startWaitsForMeasures()
     {
         TestProgram prog;
-        prog.fakeEncoder().setScript("[measure]\nsleep 400\nout from '$IN':\\n  Duration: 00:00:02.00, x\\n"
-                                     "out  Video: a, b, 320x240, c\\n\n");
+        prog.fakeEncoder().setScript(MeasureAfter(400, "00:00:02.00"));
         TMainForm *form = prog.start();
         form->edtOutputdir->setText(prog.path(""));
         SettingForm->chkOpenDir->setChecked(false);
