@@ -1,9 +1,14 @@
 // The conversion run against plain ffmpeg: (1) ten generated clips converted
-// by a Start click versus the same ffmpeg command lines run one after
-// another by a shell, (2) the longest delay of a 10 ms timer on the GUI
-// thread during that batch, (3) from a Stop click to no encoder process left.
+// by a Start click, one at a time, versus the same ffmpeg command lines run
+// one after another by a shell, (2) the longest delay of a 10 ms timer on the
+// GUI thread during that batch, (3) from a Stop click to no encoder process
+// left, (4) twelve 480p clips converted several at once ("Automatic") versus
+// the same ffmpeg lines one after another, with the timer's longest delay,
+// (5) the run's own cost per item for 2,000 items against 500, and the memory
+// a run of 2,000 items takes.
 // Usage: bench_conversion [number of clips, default 10] [seconds per clip, default 8]
 #include "BenchReport.h"
+#include "FakeEncoder.h"
 #include "Clips.h"
 #include "TestProgram.h"
 
@@ -14,6 +19,7 @@
 #include "tasks/ItemData.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -131,7 +137,7 @@ RunResult RunBatch(TMainForm *form)
     });
     clock.start();
     watch.start();
-    QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+    StartAndWait(form);
     result.ms = clock.nsecsElapsed() / 1e6;
     watch.stop();
     result.allComplete = true;
@@ -141,6 +147,18 @@ RunResult RunBatch(TMainForm *form)
         result.allComplete = result.allComplete && rec.Status == "Complete";
     }
     return result;
+}
+
+// Resident memory of this process in KiB.
+long ResidentKiB()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
 }
 
 // The same ffmpeg command lines the encoder runs, one after another in a shell.
@@ -154,6 +172,160 @@ double RunShell(const QString &script)
 }
 
 } // namespace
+
+// The shell script of the ffmpeg lines the run gives the encoder for every
+// row, writing into shellDir, one after another.
+QString ShellBatch(TMainForm *form, const QString &shellDir)
+{
+    QString arguments;
+    form->AssembleProfileArguments(form->ProfilePath(form->cmbProfile->currentText()), arguments);
+    QString script = "set -e\n";
+    for (int i = 0; i < form->ltvTask->topLevelItemCount(); ++i) {
+        ltvItemData rec;
+        form->ReadItemData(i, sdAll, rec);
+        const QString out = shellDir + rec.OutputName + form->CurrentOutputExt;
+        const EncoderCommand command = ConvertCommand(rec.InputFile, ItemArguments(arguments, rec), out);
+        QString line = "ffmpeg -nostdin -hide_banner -stats";
+        for (const QString &a : command.args)
+            line += " " + ShellQuoted(a);
+        script += line + " 2>/dev/null || exit 1\n";
+    }
+    return script;
+}
+
+bool WriteText(const QString &path, const QString &text)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) >= 0;
+}
+
+// (4) Twelve 854x480 6 s H.264 clips, "Automatic" against the same ffmpeg
+// lines one after another with ffmpeg's own thread choice; best of three each,
+// alternated.
+bool SeveralAtOnce()
+{
+    TestProgram prog;
+    if (!prog.useRealEncoder())
+        return false;
+    const QString profile = PrepareProfiles(prog);
+    QTemporaryDir media;
+    const QString inDir = media.path() + "/in/", outDir = media.path() + "/out/", shellDir = media.path() + "/shell/";
+    for (const QString &d : {inDir, outDir, shellDir})
+        QDir().mkpath(d);
+    const int count = 12;
+    QStringList clips;
+    for (int i = 0; i < count; ++i) {
+        clips << QString("%1clip %2.mp4").arg(inDir).arg(i);
+        if (!MakeTestClip(clips.last(), 6, 854, 480, true, 25)) {
+            std::fprintf(stderr, "cannot make %s\n", qPrintable(clips.last()));
+            return false;
+        }
+    }
+    TMainForm *form = prog.start();
+    form->cmbProfile->setCurrentText(profile);
+    form->edtOutputdir->setText(outDir);
+    SettingForm->rdbOverWrite->setChecked(true);
+    SettingForm->chkOpenDir->setChecked(false);
+    SettingForm->cmbSimultaneous->setCurrentIndex(0); // Automatic
+    prog.platform.openResults.enqueue(clips);
+    QTest::mouseClick(form->tbtnAddFile, Qt::LeftButton);
+    const QString scriptFile = media.path() + "/batch.sh";
+    if (form->ltvTask->topLevelItemCount() != count || !WriteText(scriptFile, ShellBatch(form, shellDir)))
+        return false;
+
+    double runBest = 1e18, shellBest = 1e18, worstLate = 0;
+    for (int round = 0; round < 3; ++round) {
+        ClearFolder(outDir);
+        ClearFolder(shellDir);
+        prog.platform.messages.clear();
+        const RunResult run = RunBatch(form);
+        const double shell = RunShell(scriptFile);
+        if (!run.allComplete || prog.platform.messages.size() != 1 || shell < 0) {
+            std::fprintf(stderr, "the batch of %d clips did not complete\n", count);
+            return false;
+        }
+        runBest = std::min(runBest, run.ms);
+        shellBest = std::min(shellBest, shell);
+        worstLate = std::max(worstLate, run.worstTimerLateMs);
+        std::fprintf(stderr, "several at once, round %d: run %.0f ms, shell %.0f ms, timer late %.1f ms\n",
+                     round + 1, run.ms, shell, run.worstTimerLateMs);
+    }
+    BenchLine("conversion: batch of 12 clips, several at once vs the same ffmpeg lines one after another", runBest,
+              "ms", shellBest, "ratio <= 0.90", BenchVerdict(runBest / shellBest <= 0.90));
+    Report("longest delay of a 10 ms GUI timer, several at once", worstLate, "ms", 50);
+    return true;
+}
+
+struct CostResult {
+    double cpuMsPerItem = -1;
+    double wallMsPerItem = -1;
+    long grownKiB = 0;
+};
+
+// (5) A run of count empty inputs through an instant stand-in encoder (the
+// fake, which ends at once): the program's own processor time per item,
+// and how much its memory grew.
+CostResult CostOfRun(int count)
+{
+    CostResult result;
+    TestProgram prog;
+    FakeEncoder &fake = prog.fakeEncoder();
+    fake.setScript("[convert]\nexit 0\n");
+    QTemporaryDir media;
+    const QString outDir = media.path() + "/out/";
+    QDir().mkpath(outDir);
+    QStringList inputs;
+    for (int i = 0; i < count; ++i) {
+        inputs << QString("%1/in/empty %2.avi").arg(media.path()).arg(i, 5, 10, QChar('0'));
+        QDir().mkpath(media.path() + "/in");
+        QFile(inputs.last()).open(QIODevice::WriteOnly);
+    }
+    TMainForm *form = prog.start();
+    form->edtOutputdir->setText(outDir);
+    SettingForm->chkOpenDir->setChecked(false);
+    // Rows without a measure: only the run is timed.
+    form->EncoderPath = prog.path("absent/vxenc.dll");
+    form->DropFiles(inputs);
+    form->EncoderPath = prog.path("vxenc.dll");
+    if (form->ltvTask->topLevelItemCount() != count)
+        return result;
+    QCoreApplication::processEvents();
+    const long before = ResidentKiB();
+    const double cpuBefore = CpuMs(RUSAGE_SELF);
+    QElapsedTimer clock;
+    clock.start();
+    StartAndWait(form, 600000);
+    result.wallMsPerItem = clock.nsecsElapsed() / 1e6 / count;
+    result.cpuMsPerItem = (CpuMs(RUSAGE_SELF) - cpuBefore) / count;
+    result.grownKiB = ResidentKiB() - before;
+    int complete = 0;
+    for (int i = 0; i < count; ++i) {
+        ltvItemData rec;
+        form->ReadItemData(i, sdAll, rec);
+        complete += rec.Status == "Complete" ? 1 : 0;
+    }
+    if (complete != count) {
+        std::fprintf(stderr, "%d of %d stand-in items complete\n", complete, count);
+        result.cpuMsPerItem = -1;
+    }
+    return result;
+}
+
+bool CostPerItem()
+{
+    const CostResult small = CostOfRun(500);
+    const CostResult large = CostOfRun(2000);
+    if (small.cpuMsPerItem <= 0 || large.cpuMsPerItem <= 0)
+        return false;
+    std::printf("conversion: per item with an instant stand-in: 500 items %.2f ms (%.2f ms elapsed), "
+                "2000 items %.2f ms (%.2f ms elapsed) of the program's processor time\n",
+                small.cpuMsPerItem, small.wallMsPerItem, large.cpuMsPerItem, large.wallMsPerItem);
+    BenchLine("conversion: processor time per item, 2000 items vs 500 (instant stand-in encoder)",
+              large.cpuMsPerItem, "ms", small.cpuMsPerItem, "ratio <= 1.1",
+              BenchVerdict(large.cpuMsPerItem / small.cpuMsPerItem <= 1.1));
+    Report("memory grown over a run of 2000 items", large.grownKiB / 1024.0, "MiB", 20);
+    return true;
+}
 
 int main(int argc, char **argv)
 {
@@ -200,26 +372,9 @@ int main(int argc, char **argv)
 
     // The ffmpeg lines the run gives the encoder, written for the shell with
     // the options the encoder adds in front, into another folder.
-    QString arguments;
-    form->AssembleProfileArguments(form->ProfilePath(form->cmbProfile->currentText()), arguments);
-    QString script;
-    for (int i = 0; i < count; ++i) {
-        ltvItemData rec;
-        form->ReadItemData(i, sdAll, rec);
-        const QString out = shellDir + rec.OutputName + form->CurrentOutputExt;
-        const EncoderCommand command = ConvertCommand(rec.InputFile, ItemArguments(arguments, rec), out);
-        QString line = "ffmpeg -nostdin -hide_banner -stats";
-        for (const QString &a : command.args)
-            line += " " + ShellQuoted(a);
-        script += line + " 2>/dev/null || exit 1\n";
-    }
     const QString scriptFile = media.path() + "/batch.sh";
-    {
-        QFile f(scriptFile);
-        if (!f.open(QIODevice::WriteOnly))
-            return 1;
-        f.write(("set -e\n" + script).toUtf8());
-    }
+    if (!WriteText(scriptFile, ShellBatch(form, shellDir)))
+        return 1;
 
     // Best of three each, alternating, so neither side always finds a warmer cache.
     double runBest = 1e18, shellBest = 1e18, worstLate = 0;
@@ -298,7 +453,7 @@ int main(int argc, char **argv)
             stopMs = clock.nsecsElapsed() / 1e6;
         });
         poll.start(5);
-        QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+        StartAndWait(form);
         poll.stop();
         if (stopMs < 0 || encoders.isEmpty()) {
             std::fprintf(stderr, "the long clip was not stopped while converting\n");
@@ -308,5 +463,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "stop %d: %.1f ms for %d processes\n", round + 1, stopMs, int(encoders.size()));
     }
     Report("Stop click to no encoder process left (worst of 5)", worstStopMs, "ms", 200);
+    prog.stop();
+
+    if (!SeveralAtOnce() || !CostPerItem())
+        return 1;
     return 0;
 }

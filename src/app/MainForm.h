@@ -32,20 +32,27 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
 class TBalloonTip;
-class TEncoderProcess;
+class TConversionRun;
+class TCompletionActions;
+class TRunStatusDelegate;
+struct TItemResult;
+struct TRunResult;
+struct TChunkProgress;
 class TValueListEditor;
 class TSplitterBar;
 class TDSTrackBar;
 class IMediaGraph;
 class TVideoArea;
 
-struct TOutputFacts;
 struct MeasureResult;
 
 // Where a row keeps what the encoder said when the row was last converted.
 constexpr int EncoderMessagesRole = Qt::UserRole + 1;
+// Set on a row that a stopped run converted, so that the next Start can
+// offer to convert only the others.
+constexpr int ConvertedBeforeStopRole = Qt::UserRole + 2;
 // Where a row keeps the ticket of its measure until the measure answers.
-constexpr int MeasureTicketRole = Qt::UserRole + 2;
+constexpr int MeasureTicketRole = Qt::UserRole + 3;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -68,7 +75,8 @@ public:
     // ---- controls (objectName = member name) ----
     QWidget *tlbMain = nullptr;
     QToolButton *tbtnAddFile = nullptr, *tbtnAddDir = nullptr, *tbtnUp = nullptr, *tbtnDown = nullptr,
-                *tbtnRemove = nullptr, *tbtnClear = nullptr, *tbtnStart = nullptr, *tbtnStop = nullptr,
+                *tbtnRemove = nullptr, *tbtnClear = nullptr, *tbtnStart = nullptr, *tbtnPause = nullptr,
+                *tbtnStop = nullptr,
                 *tbtnSetting = nullptr, *tbtnAbout = nullptr, *tbtnHelp = nullptr;
     QWidget *panMain = nullptr, *panLeft = nullptr, *panBottom = nullptr, *panBottomCenter = nullptr,
             *panBottomLeft = nullptr, *panProfile = nullptr, *panPreview = nullptr;
@@ -101,6 +109,9 @@ public:
     QLabel *labPreviewTime = nullptr;
     QLabel *labSkippedFiles = nullptr;
     QLabel *labStatus = nullptr; // the status line, see SetNotice
+    QToolButton *btnWhenDone = nullptr; // beside the "When done" notice: its menu changes it
+    QMenu *ppmWhenDone = nullptr;
+    QAction *mniWhenDoneExit = nullptr, *mniWhenDoneTurnOff = nullptr;
     QTimer *timerTime = nullptr;
 
     // ---- shell (app/MainForm.cpp) ----
@@ -119,11 +130,12 @@ public:
     void SetupKeyboard();
     // Escape during a run: Stop, once the user has agreed.
     void AskToStop();
-    void FormResize();
     void ltvTaskResize(int newWidth);
     void SideDrag(int x, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
     // The five list buttons that follow the task list.
     void SetListButtonsEnabled(bool enabled);
+    // Where the focus stays while a run disables the list, and returns after it.
+    void KeepFocusDuringRun(bool running);
     int LastTaskListWidth = 562;
 
     // ---- status line ----
@@ -134,6 +146,9 @@ public:
     enum class TNotice { RunWarning, Measuring, WhenDone };
     void SetNotice(TNotice source, const QString &text);
     QString Notice(TNotice source) const;
+    // The "When done: ..." notice for the completion actions armed in the
+    // settings dialog (which tells the window whenever they change).
+    void ShowCompletionActions(bool autoExit, bool autoTurnOff);
 
     // ---- task list (tasks/) ----
     void ReadItemData(int index, int selector, ltvItemData &rec) const;
@@ -144,6 +159,9 @@ public:
     void tbtnAddDirClick();
     void tbtnRemoveClick();
     void tbtnClearClick();
+    // Clear from the toolbar, the menu or Backspace: asks first when the list
+    // has more than one row.
+    void AskToClear();
     void tbtnUpClick();
     void tbtnDownClick();
     void ltvTaskClick();
@@ -177,12 +195,6 @@ public:
     // Rows whose measure has not answered yet, and entries not yet added.
     int MeasuresPending() const;
     int AddsPending() const;
-    // Runs the encoder's measure of path and collects its report. False when
-    // it could not be started or did not end within ProbeTimeoutMs.
-    // keepAlive: window events are handled while waiting.
-    bool MeasureReport(const QString &path, bool keepAlive, QByteArray &report);
-    // The limit of MeasureReport.
-    int ProbeTimeoutMs = 30000;
     // Start with rows still being added or measured: the run begins by
     // itself once the last has answered, unless Stop gives up waiting first.
     // False when nothing is pending and the run can start now.
@@ -199,6 +211,8 @@ public:
     void ShowOutputOptions();
     void ClearOutputOptions();
     void ApplyOutputOptions();
+    // Start and End texts that are not times: error colour and a tooltip.
+    void MarkTimeProblems();
     bool GuardOutputEditing();
 
     // ---- reached by the other windows ----
@@ -228,33 +242,42 @@ public:
     void SavePreferences();
 
     // ---- conversion (conversion/) ----
-    TEncoderProcess *Encoder = nullptr; // shared by the probe and the run
-    int RunState = 0;                   // 0 idle, 1 running, 2 stop requested
+    // The run going on (conversion/ConversionRun.h), null while idle.
+    TConversionRun *ConversionRun = nullptr;
+    // From Start until the window is idle again, completion actions included:
+    // 0 idle, 1 running, 2 stop requested.
+    int RunState = 0;
     int ElapsedSeconds = 0, RemainingSeconds = 0;
-    double TotalSeconds = 0, DoneSeconds = 0, CurrentTime = 0;
+    // Ends every encoder of the run.
     void KillEncoder();
     void tbtnStartClick();
     void tbtnStopClick();
+    // Pause, then Resume: the run's encoders stop where they are.
+    void tbtnPauseClick();
+    bool RunPaused() const;
     void DisableForRun();
     void EnableAfterRun();
-    void ConvertAll(const QString &argumentText);
-    // What measuring a finished output tells about it.
-    TOutputFacts MeasureOutput(const QString &path);
-    // Gives a verified output its final name in one rename; with keepExisting
-    // a file that has appeared under that name is not replaced.
-    static bool CommitOutput(const QString &partial, const QString &out, bool keepExisting);
+    // Starts the run over the list; its results arrive as it goes.
+    void ConvertAll(const QString &argumentText, const QVector<bool> &skip = {});
+    // The processes of the run's running encoders.
+    QList<qint64> EncoderProcessIds() const;
+    // A warning that must not hold a run up: during a run it goes to the
+    // status line, the run's log and its closing message; otherwise a box.
+    void ShowWarning(const QString &text);
     // The close box during a run asks first; a program asked to end (a
     // signal) stops the run without asking and exits.
     void EndSession();
     void mniShowMessagesClick();
     void timerTimeTimer();
-    // Counts down before powering off (conversion/PowerOffCountdown.cpp); false
-    // when the user cancelled, and the other completion actions then follow.
-    bool PowerOffComputer();
+    // Asks the system to power off, after the countdown; a refusal is shown.
+    void PowerOffComputer();
     int PowerOffSeconds = 30;
     int PowerOffTickMs = 1000; // one second of the countdown; tests shorten it
-    // A close asked for during a run; the program ends when Start returns.
+    // A close asked for during a run; the program ends once the run has.
     bool CloseRequestedDuringRun = false;
+    // Closes the window at the end of a run (completion action or a close
+    // asked for meanwhile).
+    void CloseAfterRun();
 
     // ---- preview (preview/) ----
     IMediaGraph *FilterGraph = nullptr;
@@ -305,9 +328,23 @@ private:
     void SetupProfiles();
     void SetupConversion();
     void SetupPreview();
+    // What the run reports (conversion/MainFormConversion.cpp).
+    void RunItemStarted(int index);
+    void RunItemProgress(int index, const TChunkProgress &progress);
+    void RunItemFinished(const TItemResult &result);
+    void RunFinished(const TRunResult &result);
+    void ShowItemOnBars(int index);
+    void UpdateRowOverlay(int index);
+    void UpdateTaskbar();
+    // The idle look again, the window unlocked (and closed when asked for).
+    void EndRunLook();
+    // Whether Start converts only the rows a stopped run left; false when
+    // the user chose to convert them all. skip gets one flag per row.
+    bool AskToResume(QVector<bool> &skip);
 
     bool m_shown = false;
     bool m_startWhenMeasured = false;
+    bool m_startDue = false; // the waiting start is about to run
     void MeasureAnswered(quint64 ticket, const MeasureResult &result);
     int FindMeasuredRow(quint64 ticket);
     void QueueMeasure(int row);
@@ -315,7 +352,20 @@ private:
     void StopWaitingToStart();
     QHash<quint64, int> m_measureRowHints; // ticket -> the row it was added as
     QString m_notices[3]; // by TNotice
+    // The run's row shown on the current bar and "Converting:", -1 for none.
+    int m_shownItem = -1;
+    int m_rowCount = 0; // rows of the run's list
+    int m_filesLeft = 0; // files the run has still to finish
+    QPair<int, int> m_taskbar{-1, -1}; // last progress and count shown on the launcher
+    bool m_keepingAwake = false; // the sleep lock is asked for
+    TRunStatusDelegate *m_statusDelegate = nullptr;
+    TCompletionActions *m_completion = nullptr;
 };
+
+// A caption label, with its mnemonic marker ("P&rofile:") where it names a
+// control (its buddy); gap pixels stay free after its text.
+QLabel *MakeCaption(QWidget *parent, const char *name, const QString &text, QWidget *buddy = nullptr,
+                    int gap = 0);
 
 // The single instance, reachable from the other windows.
 extern TMainForm *MainForm;

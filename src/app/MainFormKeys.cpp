@@ -3,6 +3,7 @@
 // (Delete, Backspace, Return) are handled by the list.
 #include "app/MainForm.h"
 
+#include "app/Accessibility.h"
 #include "common/Platform.h"
 
 #include <QEvent>
@@ -59,6 +60,12 @@ void TMainForm::SetupKeyboard()
     bind(QKeySequence(Qt::Key_F1), tbtnHelp);
     bind(QKeySequence(Qt::CTRL | Qt::Key_Return), tbtnStart);
     bind(QKeySequence(Qt::CTRL | Qt::Key_Enter), tbtnStart, false); // the keypad's Enter
+    // Its tooltip names the key with the word it shows (Pause or Resume).
+    bind(QKeySequence(Qt::CTRL | Qt::Key_P), tbtnPause, false);
+    bind(QKeySequence(Qt::CTRL | Qt::Key_Up), tbtnUp);
+    bind(QKeySequence(Qt::CTRL | Qt::Key_Down), tbtnDown);
+    bind(QKeySequence(Qt::CTRL | Qt::Key_Comma), tbtnSetting);
+    InstallContextMenuKey(this);
     auto *quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
     connect(quit, &QShortcut::activated, this, &QWidget::close);
 
@@ -70,7 +77,7 @@ void TMainForm::SetupKeyboard()
     ShowKey(tbtnRemove, QKeySequence(Qt::Key_Delete));
     ShowKey(tbtnClear, QKeySequence(Qt::Key_Backspace));
     ltvTask->setToolTip(QStringLiteral("Return plays the selected file in the preview, Delete removes the "
-                                       "selected files, Backspace clears the list."));
+                                       "selected files, Backspace clears the list, Shift+F10 opens the menu."));
 }
 
 void TMainForm::AskToStop()

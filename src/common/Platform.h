@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 
@@ -48,6 +49,23 @@ public:
     // be had (no logind): that is not reported.
     virtual bool BeginSleepInhibit(const QString &why) = 0;
     virtual void EndSleepInhibit() = 0;
+    // The progress a dock or taskbar shows on the program's launcher:
+    // progress from 0 to 1 and a count (files left). Clear takes both away.
+    // Nothing happens where no desktop listens.
+    virtual void ShowTaskbarProgress(double progress, int count) = 0;
+    virtual void ClearTaskbarProgress() = 0;
+    // A desktop notification with one action; onAction runs when the user
+    // picks it. Without a notification service nothing happens and nothing
+    // is reported.
+    virtual void Notify(const QString &summary, const QString &body, const QString &actionLabel,
+                        const std::function<void()> &onAction) = 0;
+
+    // The colour scheme the desktop prefers, as the XDG desktop portal
+    // reports it (org.freedesktop.appearance color-scheme). Asked without
+    // waiting: report is called when the answer comes, and again whenever the
+    // desktop changes it. Nothing is reported without a portal.
+    enum class ColorScheme { NoPreference, Dark, Light };
+    virtual void WatchColorScheme(std::function<void(ColorScheme)> report) = 0;
 
     // Once the program has been asked to end (the desktop session closes),
     // no message box waits for an answer any more: MessageBox returns at

@@ -2,10 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
+#include <QMetaMethod>
 #include <QProcess>
-#include <QTimer>
+#include <QProcessEnvironment>
 
 #include <algorithm>
 #include <csignal>
@@ -31,8 +31,8 @@ QString FullPath(const QString &path)
     return QDir::current().absoluteFilePath(path);
 }
 
-// How long one wait for output lasts before the loop looks again: short
-// enough that window events keep flowing, long enough not to spin.
+// How long one blocking wait for output lasts before the time limit is
+// looked at again.
 constexpr int WaitSliceMs = 25;
 // A killed encoder is gone at once; this only bounds the wait for its end.
 constexpr int ReapWaitMs = 5000;
@@ -84,30 +84,54 @@ TEncoderProcess::TEncoderProcess(QObject *parent)
     // The encoder reads nothing; an ended input keeps it from waiting for any.
     m_process->setStandardInputFile(QProcess::nullDevice());
     m_process->setChildProcessModifier(EncoderChildSetup());
+    connect(m_process, &QProcess::readyReadStandardOutput, this, &TEncoderProcess::HandOut);
+    connect(m_process, &QProcess::finished, this, &TEncoderProcess::Finish);
+    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        m_startFailed = true;
+        m_pid = 0;
+        Finish();
+    });
 }
 
 TEncoderProcess::~TEncoderProcess()
 {
+    const QSignalBlocker quiet(this);
     KillEncoder();
+    if (m_process->state() != QProcess::NotRunning) {
+        const QSignalBlocker quietProcess(m_process);
+        // Reaps it, so no zombie is left behind.
+        m_process->waitForFinished(ReapWaitMs);
+    }
 }
 
-bool TEncoderProcess::Start(const QString &program, const EncoderCommand &command)
+bool TEncoderProcess::Start(const QString &program, const EncoderCommand &command, int threads)
 {
-    if (m_process->state() != QProcess::NotRunning || m_pid != 0)
+    if (m_process->state() != QProcess::NotRunning || m_pid != 0) {
+        const QSignalBlocker quiet(m_process);
         KillEncoder();
+        m_process->waitForFinished(ReapWaitMs);
+    }
     m_timedOut = false;
+    m_startFailed = false;
     m_started = false;
+    m_blocking = false;
+    m_paused = false;
+    m_endReported = false;
     m_pid = 0;
     m_startedPid = 0;
 
     const QFileInfo info(program);
     if (!info.isFile() || !info.isExecutable())
         return false;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (threads > 0)
+        environment.insert(QString::fromLatin1(EncoderThreadsVariable()), QString::number(threads));
+    m_process->setProcessEnvironment(environment);
     m_process->start(program, command.args, QIODevice::ReadOnly);
-    if (!m_process->waitForStarted(-1)) {
-        // The encoder was never started; nothing is left to end.
-        return false;
-    }
+    if (m_process->state() == QProcess::NotRunning)
+        return false; // never started; nothing is left to end
     m_pid = m_process->processId();
     m_startedPid = m_pid;
     m_started = true;
@@ -115,14 +139,32 @@ bool TEncoderProcess::Start(const QString &program, const EncoderCommand &comman
     return true;
 }
 
-bool TEncoderProcess::ReadChunk(QByteArray &chunk, bool keepAlive, int timeoutMs)
+void TEncoderProcess::HandOut()
+{
+    // Output nobody listens for stays for ReadChunk.
+    if (m_blocking || !isSignalConnected(QMetaMethod::fromSignal(&TEncoderProcess::OutputRead)))
+        return;
+    while (m_process->bytesAvailable() > 0)
+        emit OutputRead(m_process->read(ChunkSize));
+}
+
+void TEncoderProcess::Finish()
+{
+    if (m_blocking || m_endReported)
+        return;
+    HandOut();
+    m_endReported = true;
+    m_paused = false;
+    emit Ended();
+}
+
+bool TEncoderProcess::ReadChunk(QByteArray &chunk, int timeoutMs)
 {
     chunk.clear();
-    const bool handleEvents = keepAlive && QCoreApplication::instance() != nullptr;
+    m_blocking = true;
     for (;;) {
         if (m_process->bytesAvailable() > 0) {
             chunk = m_process->read(ChunkSize);
-            emit OutputRead(chunk);
             return true;
         }
         if (m_process->state() == QProcess::NotRunning)
@@ -140,20 +182,8 @@ bool TEncoderProcess::ReadChunk(QByteArray &chunk, bool keepAlive, int timeoutMs
             if (left > 0)
                 slice = int(std::min<qint64>(slice, left));
         }
-
-        if (handleEvents) {
-            // Window events run here, a Stop click included; its KillEncoder
-            // ends the process and the next round sees the end.
-            QEventLoop loop;
-            QTimer timer;
-            timer.setSingleShot(true);
-            connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-            connect(m_process, &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
-            connect(m_process, &QProcess::finished, &loop, &QEventLoop::quit);
-            timer.start(slice);
-            loop.exec();
-        } else if (!m_process->waitForReadyRead(slice) && m_process->state() != QProcess::NotRunning
-                   && m_process->bytesAvailable() == 0) {
+        if (!m_process->waitForReadyRead(slice) && m_process->state() != QProcess::NotRunning
+            && m_process->bytesAvailable() == 0) {
             // Without data the wait can return at once (the output is
             // already closed while the process lingers): wait for its end.
             m_process->waitForFinished(slice);
@@ -161,18 +191,44 @@ bool TEncoderProcess::ReadChunk(QByteArray &chunk, bool keepAlive, int timeoutMs
     }
 }
 
+void TEncoderProcess::SignalGroup(int signal)
+{
+    if (m_pid > 0)
+        ::kill(-pid_t(m_pid), signal);
+}
+
 void TEncoderProcess::KillEncoder()
 {
     if (m_pid > 0) {
-        // The whole group: the encoder and everything it started.
-        ::kill(-pid_t(m_pid), SIGKILL);
+        // The whole group: the encoder and everything it started. A stopped
+        // group is continued first, so that it can end at once.
+        if (m_paused)
+            SignalGroup(SIGCONT);
+        SignalGroup(SIGKILL);
         m_pid = 0;
     }
+    m_paused = false;
     if (m_process->state() != QProcess::NotRunning) {
         m_process->kill();
-        // Reaps it, so no zombie is left behind.
-        m_process->waitForFinished(ReapWaitMs);
+        if (m_blocking)
+            m_process->waitForFinished(ReapWaitMs);
     }
+}
+
+void TEncoderProcess::Pause()
+{
+    if (m_paused || m_pid <= 0 || m_process->state() == QProcess::NotRunning)
+        return;
+    SignalGroup(SIGSTOP);
+    m_paused = true;
+}
+
+void TEncoderProcess::Resume()
+{
+    if (!m_paused)
+        return;
+    SignalGroup(SIGCONT);
+    m_paused = false;
 }
 
 bool TEncoderProcess::Running() const
@@ -182,22 +238,22 @@ bool TEncoderProcess::Running() const
 
 bool TEncoderProcess::ExitedNormally() const
 {
-    return Ended() && m_process->exitStatus() == QProcess::NormalExit && m_process->exitCode() == 0;
+    return HasEnded() && m_process->exitStatus() == QProcess::NormalExit && m_process->exitCode() == 0;
 }
 
 int TEncoderProcess::ExitCode() const
 {
-    if (Ended() && m_process->exitStatus() == QProcess::NormalExit)
+    if (HasEnded() && m_process->exitStatus() == QProcess::NormalExit)
         return m_process->exitCode();
     return -1;
 }
 
 bool TEncoderProcess::Killed() const
 {
-    return Ended() && m_process->exitStatus() == QProcess::CrashExit;
+    return HasEnded() && m_process->exitStatus() == QProcess::CrashExit;
 }
 
-bool TEncoderProcess::Ended() const
+bool TEncoderProcess::HasEnded() const
 {
-    return m_started && m_process->state() == QProcess::NotRunning;
+    return m_started && !m_startFailed && m_process->state() == QProcess::NotRunning;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The process layer for the external encoder: one child process whose
-// standard output and standard error arrive merged on one pipe, read in
-// pieces of at most 4095 bytes. Everything runs on the GUI thread.
+// standard output and standard error arrive merged on one pipe, handed out
+// in pieces of at most 4095 bytes. It is driven by its process's signals:
+// nothing waits for it on the GUI thread.
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -35,6 +36,9 @@ EncoderCommand ConvertCommand(const QString &inputPath, const QString &arguments
 // killed outright. For QProcess::setChildProcessModifier, made in the parent.
 std::function<void()> EncoderChildSetup();
 
+// The environment variable that tells the encoder how many processors it may use.
+inline const char *EncoderThreadsVariable() { return "VXENC_THREADS"; }
+
 class TEncoderProcess : public QObject {
     Q_OBJECT
 public:
@@ -44,47 +48,58 @@ public:
     ~TEncoderProcess() override;
 
     // Starts program with the command's argument list in its own process
-    // group. False when it cannot be started (missing, not executable).
-    bool Start(const QString &program, const EncoderCommand &command);
+    // group; threads > 0 is passed on as the encoder's processor share.
+    // False when it cannot be started (missing, not executable); a start that
+    // fails later is reported by Ended with StartFailed().
+    bool Start(const QString &program, const EncoderCommand &command, int threads = 0);
 
-    // The next piece of output, at most ChunkSize bytes. False when the
-    // output has ended (the encoder closed it or was killed).
-    // keepAlive: while the pipe is empty, window events are handled (so the
-    // window repaints and a Stop click is taken within 100 ms).
-    // Without keepAlive the call blocks (the probe); timeoutMs < 0 waits
-    // forever, otherwise the encoder is killed when no end came in time and
-    // TimedOut() reports it. The time limit counts from Start, so a caller
-    // that reads in a loop with the same timeoutMs limits the whole run.
-    // False comes only once the process has ended (and been reaped) and all
-    // of its output was handed out, so the exit state below is then known.
-    // Window events are handled only while nothing is buffered; a caller
-    // that reads steadily flowing output handles them between calls.
-    bool ReadChunk(QByteArray &chunk, bool keepAlive, int timeoutMs = -1);
+    // The blocking way to read, for a caller that waits for the whole
+    // output (the task list's measure): the next piece, false once the
+    // output has ended. timeoutMs < 0 waits forever, otherwise the encoder is
+    // killed when no end came in time (counted from Start) and TimedOut()
+    // reports it. A process read this way emits no OutputRead or Ended, and
+    // output nothing is connected to OutputRead for waits for it.
+    bool ReadChunk(QByteArray &chunk, int timeoutMs = -1);
 
-    // Ends the latest encoder and everything it started (its process group).
-    // Harmless when it has already ended.
+    // Ends the latest encoder and everything it started (its process group),
+    // continuing it first when paused. Harmless when it has already ended;
+    // Ended follows once the end is seen.
     void KillEncoder();
+    // Stops and continues the encoder's whole process group.
+    void Pause();
+    void Resume();
+    bool Paused() const { return m_paused; }
 
     bool Running() const;
     // Pid of the latest started encoder, kept after it ended; 0 before.
     qint64 ProcessId() const { return m_startedPid; }
     bool TimedOut() const { return m_timedOut; }
+    bool StartFailed() const { return m_startFailed; }
     // After the output ended: whether the encoder exited normally with 0.
     bool ExitedNormally() const;
     int ExitCode() const; // -1 unless it exited normally
     bool Killed() const; // ended by a signal (crash or kill)
 
 signals:
-    // Each piece as ReadChunk hands it out, for whoever keeps the messages.
+    // Each piece of output as it arrives, at most ChunkSize bytes.
     void OutputRead(const QByteArray &piece);
+    // Once, after the last piece: the encoder has ended (or never started).
+    void Ended();
 
 private:
-    bool Ended() const; // started, and ended since
+    void HandOut();
+    void Finish();
+    bool HasEnded() const; // started, and ended since
+    void SignalGroup(int signal);
 
     QProcess *m_process = nullptr;
     qint64 m_pid = 0; // also the id of its process group; 0 once killed
     qint64 m_startedPid = 0;
     bool m_started = false;
+    bool m_blocking = false; // read through ReadChunk
+    bool m_paused = false;
     bool m_timedOut = false;
+    bool m_startFailed = false;
+    bool m_endReported = false;
     QElapsedTimer m_clock; // since Start
 };

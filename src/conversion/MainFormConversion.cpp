@@ -1,71 +1,45 @@
-// Conversion part of the main window: the run over the task list, the Start
-// and Stop commands, the locking of the window during a run, the elapsed and
-// remaining time, and the actions that follow a completed batch.
+// Conversion part of the main window: the Start, Pause and Stop commands,
+// the locking of the window during a run, what the run reports (statuses,
+// bars, elapsed and remaining time), and the actions that follow a completed
+// batch. The run itself is a TConversionRun driven by its processes.
 #include "app/MainForm.h"
 
 #include "app/Application.h"
 #include "app/SplitterBar.h"
 #include "common/Platform.h"
 #include "common/TimeText.h"
+#include "conversion/CompletionActions.h"
+#include "conversion/ConversionRun.h"
 #include "conversion/EncoderProcess.h"
 #include "conversion/KeepAwake.h"
-#include "conversion/OutputNaming.h"
-#include "conversion/Progress.h"
-#include "conversion/RunLog.h"
-#include "conversion/RunOutcome.h"
-#include "tasks/MediaProbe.h"
+#include "conversion/RunStatusDelegate.h"
 #include "ini/NewInifiles.h"
 #include "prefs/Preferences.h"
 #include "settings/Settings.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QRadioButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
-
-#include <QDateTime>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QFontDatabase>
-#include <QPlainTextEdit>
 #include <QVBoxLayout>
-#include <QScopeGuard>
-#include <QSet>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
-const QString StatusOK = QStringLiteral("OK");
-const QString StatusConverting = QStringLiteral("Converting");
-const QString StatusComplete = QStringLiteral("Complete");
-const QString StatusStop = QStringLiteral("Stop");
-const QString StatusFailed = QStringLiteral("Failed");
-
-// Whether a pipe for the encoder's output can be had at all; a program out
-// of file descriptors fails here first.
-bool PipeAvailable()
-{
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0)
-        return false;
-    ::close(ends[0]);
-    ::close(ends[1]);
-    return true;
-}
+// The list's column of the stored status: the caption's, then the sub-items.
+constexpr int StatusColumn = 1 + siStatus;
 
 void SetRowToolTip(QTreeWidget *list, int index, const QString &tip)
 {
@@ -76,130 +50,40 @@ void SetRowToolTip(QTreeWidget *list, int index, const QString &tip)
         row->setToolTip(column, tip);
 }
 
-void WriteStatus(TMainForm &form, int index, ltvItemData &rec, const QString &status)
+void WriteStatus(TMainForm &form, int index, const QString &status)
 {
+    ltvItemData rec;
     rec.Status = status;
     form.WriteItemData(index, siStatus, rec);
 }
 
-void ShowProgress(TMainForm &form, const TChunkProgress &progress)
+// The bar of the item shown reads back its own position; a busy bar has no
+// percentage to show.
+void ShowCurrentLabel(TMainForm &form)
 {
-    if (progress.setCurrent)
-        form.pgbCurrent->setValue(progress.current);
-    if (progress.setTotal)
-        form.pgbTotal->setValue(progress.total);
-    if (progress.setLabels) {
-        // Read back from the bars, which show 0 to 100 only; a busy bar has
-        // no percentage to show.
-        form.labCurProgress->setText(form.pgbCurrent->maximum() > 0
-                                         ? QString::number(form.pgbCurrent->value()) + QLatin1Char('%')
-                                         : QString());
-        form.labTotalProgress->setText(QString::number(form.pgbTotal->value()) + QLatin1Char('%'));
-    }
+    form.labCurProgress->setText(form.pgbCurrent->maximum() > 0
+                                     ? QString::number(form.pgbCurrent->value()) + QLatin1Char('%')
+                                     : QString());
 }
 
-// An item of unknown length has no position to show: its bar is busy.
-void SetCurrentBarBusy(TMainForm &form)
+void ShowPauseButton(TMainForm &form, bool paused)
 {
-    form.pgbCurrent->setRange(0, 0);
-    form.labCurProgress->clear();
+    const QString text = paused ? QStringLiteral("Resume") : QStringLiteral("Pause");
+    form.tbtnPause->setToolTip(text + QStringLiteral(" (Ctrl+P)"));
+    form.tbtnPause->setAccessibleName(text);
+    form.tbtnPause->setIcon(QIcon(paused ? QStringLiteral(":/icons/start.svg") : QStringLiteral(":/icons/pause.svg")));
 }
 
-// The idle look: progress hidden, profile and output folder shown.
-void ShowIdleLook(TMainForm &form)
+QString ResumeQuestion(int converted, int rows)
 {
-    form.pgbCurrent->setRange(0, 100);
-    form.panBottomLeft->hide();
-    form.panBottomCenter->show();
-}
-
-void RemovePartialOutput(const QString &partial)
-{
-    if (!partial.isEmpty())
-        QFile::remove(partial);
-}
-
-// The end of a run that did not complete (stopped, or the encoder could not
-// be started): the item gets its status, the message is shown, the window
-// returns to its idle look, and no completion action follows. A run ended
-// for closing the program shows no message.
-void EndRun(TMainForm &form, int index, ltvItemData &rec, const QString &status,
-            const QString &text, const QString &caption, Platform::Icon icon)
-{
-    form.timerTime->stop();
-    WriteStatus(form, index, rec, status);
-    if (!form.CloseRequestedDuringRun)
-        Platform::Instance().MessageBox(&form, text, caption, icon);
-    ShowIdleLook(form);
-    form.RunState = 0;
-}
-
-void EndCanceled(TMainForm &form, int index, ltvItemData &rec)
-{
-    EndRun(form, index, rec, StatusStop, QStringLiteral("The Coversion is canceled."),
-           QStringLiteral("Cancel"), Platform::Icon::Information);
-}
-
-// Closes the main window at the end of a run. A close asked for during the
-// run has already saved the preferences, so the window then only goes away;
-// otherwise it closes the ordinary way, which saves them.
-void CloseMainWindow(TMainForm &form)
-{
-    if (form.CloseRequestedDuringRun) {
-        form.CloseRequestedDuringRun = false;
-        form.RunState = 0;
-        form.hide();
-        QApplication::quit();
-        return;
-    }
-    // The close box is refused while a run is marked; this close is the run's own.
-    form.RunState = 0;
-    form.close();
-}
-
-// What follows the last item of a run that was neither stopped nor failed.
-void CompletionActions(TMainForm &form, int failed, int count, const QString &logPath)
-{
-    form.timerTime->stop();
-    // A cancelled countdown goes on as if power-off had not been chosen; a
-    // refusal (already shown) still closes the window.
-    const TGeneralPreferences settings = SettingForm->CurrentGeneralPreferences();
-    if (settings.AutoTurnOff && form.PowerOffComputer()) {
-        CloseMainWindow(form);
-        return;
-    }
-    if (settings.AutoExit) {
-        CloseMainWindow(form);
-        return;
-    }
-    const TCompletionMessage message = CompletionMessage(failed, count, logPath);
-    Platform::Instance().MessageBox(&form, message.text, message.caption,
-                                    message.warning ? Platform::Icon::Warning : Platform::Icon::Information);
-    if (settings.AutoOpenDir && !form.CloseRequestedDuringRun)
-        Platform::Instance().OpenDocument(form.edtOutputdir->text());
-    form.RunState = 0;
-    ShowIdleLook(form);
-}
-
-// Keeps an item's messages with its row (they move with it) and in the run's log.
-void KeepMessages(TMainForm &form, int index, TItemMessages &messages, TRunLog &log,
-                  const QString &status)
-{
-    messages.status = status;
-    if (QTreeWidgetItem *row = form.ltvTask->topLevelItem(index))
-        row->setData(0, EncoderMessagesRole, messages.Text());
-    log.Append(messages);
-}
-
-// A Stop (or a close) taken while an item converted or was being checked:
-// its partial output goes, and the run ends there.
-void EndStopped(TMainForm &form, int index, ltvItemData &rec, TItemMessages &messages, TRunLog &log,
-                const QString &partial)
-{
-    RemovePartialOutput(partial);
-    messages.verification = QStringLiteral("stopped");
-    KeepMessages(form, index, messages, log, StatusStop);
-    EndCanceled(form, index, rec);
+    return converted == 1
+        ? QStringLiteral("1 of %1 files was converted before the stop. Convert only the other %2?")
+              .arg(rows)
+              .arg(rows - 1)
+        : QStringLiteral("%1 of %2 files were converted before the stop. Convert only the other %3?")
+              .arg(converted)
+              .arg(rows)
+              .arg(rows - converted);
 }
 
 } // namespace
@@ -210,11 +94,26 @@ void TMainForm::SetupConversion()
     // runs only during a run.
     timerTime->stop();
     tbtnStop->setEnabled(false);
+    tbtnPause->setEnabled(false);
+    ShowPauseButton(*this, false);
+    m_statusDelegate = new TRunStatusDelegate(ltvTask);
+    ltvTask->setItemDelegateForColumn(StatusColumn, m_statusDelegate);
 }
 
 void TMainForm::KillEncoder()
 {
-    Encoder->KillEncoder();
+    if (ConversionRun)
+        ConversionRun->Stop();
+}
+
+QList<qint64> TMainForm::EncoderProcessIds() const
+{
+    return ConversionRun ? ConversionRun->EncoderProcessIds() : QList<qint64>();
+}
+
+bool TMainForm::RunPaused() const
+{
+    return ConversionRun && ConversionRun->Paused();
 }
 
 void TMainForm::tbtnStartClick()
@@ -234,6 +133,8 @@ void TMainForm::tbtnStartClick()
         return;
     if (StartWhenMeasured())
         return;
+    QVector<bool> skip;
+    AskToResume(skip);
 
     DisableForRun();
     QString arguments;
@@ -250,32 +151,52 @@ void TMainForm::tbtnStartClick()
         // A malformed profile has shown its own message; the batch does not
         // start with a half-built argument text.
         EnableAfterRun();
-    } else {
-        // Whatever escapes the run is shown here, and the window must not
-        // stay locked in its running look.
-        QString error;
-        try {
-            const TKeepAwake awake(ltvTask->topLevelItemCount());
-            ConvertAll(arguments);
-        } catch (const EFileError &e) {
-            error = e.message();
-        } catch (const std::exception &e) {
-            error = QString::fromUtf8(e.what());
-        } catch (...) {
-            error = QStringLiteral("An unexpected error occurred.");
-        }
-        if (!error.isEmpty()) {
-            KillEncoder();
-            timerTime->stop();
-            ShowIdleLook(*this);
-            RunState = 0;
-        }
-        EnableAfterRun();
-        if (!error.isEmpty())
-            ShowErrorMessage(error);
+        return;
     }
-    if (CloseRequestedDuringRun)
-        CloseMainWindow(*this);
+    // Whatever escapes the start is shown here, and the window must not stay
+    // locked in its running look.
+    QString error;
+    try {
+        ConvertAll(arguments, skip);
+    } catch (const EFileError &e) {
+        error = e.message();
+    } catch (const std::exception &e) {
+        error = QString::fromUtf8(e.what());
+    }
+    if (!error.isEmpty()) {
+        if (ConversionRun) {
+            ConversionRun->disconnect(this);
+            delete ConversionRun;
+            ConversionRun = nullptr;
+        }
+        timerTime->stop();
+        if (m_keepingAwake)
+            Platform::Instance().EndSleepInhibit();
+        m_keepingAwake = false;
+        EndRunLook();
+        ShowErrorMessage(error);
+    }
+}
+
+bool TMainForm::AskToResume(QVector<bool> &skip)
+{
+    const int rows = ltvTask->topLevelItemCount();
+    skip = QVector<bool>(rows, false);
+    QVector<bool> converted(rows, false);
+    int count = 0;
+    for (int i = 0; i < rows; ++i) {
+        const QTreeWidgetItem *row = ltvTask->topLevelItem(i);
+        converted[i] = row->data(0, ConvertedBeforeStopRole).toBool() && row->text(StatusColumn) == StatusComplete();
+        count += converted[i] ? 1 : 0;
+    }
+    if (count == 0 || count == rows)
+        return false;
+    if (Platform::Instance().MessageBox(this, ResumeQuestion(count, rows), QStringLiteral("Velvo"),
+                                        Platform::Icon::Question, Platform::Buttons::YesNo)
+        != Platform::Yes)
+        return false;
+    skip = converted;
+    return true;
 }
 
 void TMainForm::tbtnStopClick()
@@ -283,7 +204,31 @@ void TMainForm::tbtnStopClick()
     if (RunState != 1)
         return;
     RunState = 2;
+    tbtnPause->setEnabled(false);
     KillEncoder();
+}
+
+void TMainForm::tbtnPauseClick()
+{
+    if (RunState != 1 || !ConversionRun || ConversionRun->Ended())
+        return;
+    const bool pause = !ConversionRun->Paused();
+    if (pause) {
+        ConversionRun->Pause();
+        // The clock stands still with the encoders, and the machine may sleep.
+        timerTime->stop();
+        if (m_keepingAwake)
+            Platform::Instance().EndSleepInhibit();
+        m_keepingAwake = false;
+    } else {
+        ConversionRun->Resume();
+        timerTime->start();
+        m_keepingAwake = true;
+        Platform::Instance().BeginSleepInhibit(KeepAwakeReason(std::max(1, m_filesLeft)));
+    }
+    ShowPauseButton(*this, pause);
+    for (int index : ConversionRun->RunningItems())
+        UpdateRowOverlay(index);
 }
 
 void TMainForm::DisableForRun()
@@ -292,24 +237,29 @@ void TMainForm::DisableForRun()
     for (QToolButton *b : {tbtnAddFile, tbtnAddDir, tbtnUp, tbtnDown, tbtnRemove, tbtnClear, tbtnStart})
         b->setEnabled(false);
     tbtnStop->setEnabled(true);
+    tbtnPause->setEnabled(true);
     tbtnSetting->setEnabled(false);
     ltvTask->setEnabled(false);
     panSplitter->setEnabled(false);
     gpbProfile->setEnabled(false);
+    KeepFocusDuringRun(true);
 }
 
 void TMainForm::EnableAfterRun()
 {
+    KeepFocusDuringRun(false);
     for (QToolButton *b : {tbtnAddFile, tbtnAddDir, tbtnUp, tbtnDown, tbtnRemove, tbtnClear, tbtnStart,
                            tbtnSetting})
         b->setEnabled(true);
     tbtnStop->setEnabled(false);
+    tbtnPause->setEnabled(false);
+    ShowPauseButton(*this, false);
     ltvTask->setEnabled(true);
     panSplitter->setEnabled(true);
     gpbProfile->setEnabled(true);
 }
 
-void TMainForm::ConvertAll(const QString &argumentText)
+void TMainForm::ConvertAll(const QString &argumentText, const QVector<bool> &skip)
 {
     // Start of the run.
     labConvertingFile->clear();
@@ -322,214 +272,257 @@ void TMainForm::ConvertAll(const QString &argumentText)
     labTotalProgress->setText(QStringLiteral("0%"));
     panBottomCenter->hide();
     panBottomLeft->show();
+    SetNotice(TNotice::RunWarning, QString());
     RunState = 1;
-
-    DoneSeconds = 0;
-    TotalSeconds = 0;
     ElapsedSeconds = 0;
     RemainingSeconds = 0;
     timerTime->start();
 
-    // A row shows only what this run did to it; an unknown length counts as
-    // nothing in the total, so the total bar follows the measured items.
+    // A row shows only what this run did to it; the rows it leaves out keep
+    // what the stopped run gave them.
+    TRunSnapshot snapshot;
     const int count = ltvTask->topLevelItemCount();
-    QStringList runInputs;
+    snapshot.Items.resize(count);
+    snapshot.Skip = skip;
+    snapshot.Skip.resize(count);
+    int toConvert = 0;
     for (int i = 0; i < count; ++i) {
-        ltvItemData rec;
-        ReadItemData(i, sdAll, rec);
-        TotalSeconds += std::max(0.0, rec.ClipLengthSec);
-        runInputs.append(rec.InputFile);
-        WriteStatus(*this, i, rec, StatusOK);
+        ReadItemData(i, sdAll, snapshot.Items[i]);
+        if (snapshot.Skip[i])
+            continue;
+        ++toConvert;
+        QTreeWidgetItem *row = ltvTask->topLevelItem(i);
+        if (row->data(0, ConvertedBeforeStopRole).isValid())
+            row->setData(0, ConvertedBeforeStopRole, QVariant());
+        WriteStatus(*this, i, StatusOK());
+        snapshot.Items[i].Status = StatusOK();
         SetRowToolTip(ltvTask, i, QString());
     }
+    snapshot.ArgumentText = argumentText;
+    snapshot.Preferences = SettingForm->CurrentGeneralPreferences();
+    snapshot.Simultaneous = snapshot.Preferences.Simultaneous;
+    snapshot.OutputFolder = WithTrailingSeparator(edtOutputdir->text());
+    snapshot.CurrentOutputExt = CurrentOutputExt;
+    snapshot.EncoderPath = EncoderPath;
+    snapshot.LogFolder = VelvoStateFolder();
 
-    TRunLog log;
-    log.Open(VelvoStateFolder(), QDateTime::currentDateTime());
-    const bool videoExpected = !DisablesVideo(argumentText);
-    const qint64 pid = QCoreApplication::applicationPid();
-    QSet<QString> runOutputs;
-    int failed = 0;
-    TMessageTail tail(KeptEncoderLines);
-    const QMetaObject::Connection tailFeed =
-        connect(Encoder, &TEncoderProcess::OutputRead, this, [&tail](const QByteArray &piece) { tail.Add(piece); });
-    const auto disconnectTail = qScopeGuard([&] { disconnect(tailFeed); });
+    m_shownItem = -1;
+    m_rowCount = count;
+    m_filesLeft = toConvert;
+    m_taskbar = {-1, -1};
+    m_statusDelegate->Clear();
+    // The machine stays awake until the last item has ended.
+    m_keepingAwake = true;
+    Platform::Instance().BeginSleepInhibit(KeepAwakeReason(toConvert));
+    UpdateTaskbar();
 
-    for (int i = 0; i < count; ++i) {
-        QCoreApplication::processEvents();
-        CurrentTime = 0;
-        ltvItemData rec;
-        ReadItemData(i, sdAll, rec);
-        WriteStatus(*this, i, rec, StatusConverting);
-        labConvertingFile->setText(QFileInfo(rec.InputFile).fileName());
+    ConversionRun = new TConversionRun(snapshot, this);
+    connect(ConversionRun, &TConversionRun::ItemStarted, this, [this](int index) { RunItemStarted(index); });
+    connect(ConversionRun, &TConversionRun::ItemProgress, this,
+            [this](int index, const TChunkProgress &progress) { RunItemProgress(index, progress); });
+    connect(ConversionRun, &TConversionRun::ItemFinished, this,
+            [this](const TItemResult &result) { RunGuarded([&] { RunItemFinished(result); }); });
+    connect(ConversionRun, &TConversionRun::Warning, this,
+            [this](const QString &text) { SetNotice(TNotice::RunWarning, text); });
+    connect(ConversionRun, &TConversionRun::Finished, this,
+            [this](const TRunResult &result) { RunGuarded([&] { RunFinished(result); }); });
+    ConversionRun->Start();
+}
 
-        // A Stop taken before this item's encoder started ends the run here.
-        if (RunState == 2) {
-            EndCanceled(*this, i, rec);
-            return;
-        }
+void TMainForm::RunItemStarted(int index)
+{
+    WriteStatus(*this, index, StatusConverting());
+    // The bars follow the running item started first.
+    if (m_shownItem < 0)
+        ShowItemOnBars(index);
+    UpdateRowOverlay(index);
+}
 
-        TOutputRequest request;
-        request.folder = WithTrailingSeparator(edtOutputdir->text());
-        request.outputName = rec.OutputName;
-        request.itemExt = rec.OutputExt;
-        request.currentExt = CurrentOutputExt;
-        request.position = i + 1;
-        request.renameExisting = !SettingForm->CurrentGeneralPreferences().Overwrite;
-        request.runInputs = runInputs;
-        request.runOutputs = runOutputs;
-        const QString out = OutputPathFor(request);
-
-        if (!PipeAvailable()) {
-            // The item is not left marked as converting once the run is over.
-            SetRowToolTip(ltvTask, i, QStringLiteral("The encoder's output pipe could not be created."));
-            EndRun(*this, i, rec, StatusFailed, QStringLiteral("Error On CreatePipe()"),
-                   QStringLiteral("Velvo"), Platform::Icon::Error);
-            return;
-        }
-
-        const double clipSeconds = std::max(0.0, rec.ClipLengthSec);
-        TItemMessages messages;
-        messages.input = rec.InputFile;
-        // Every name tried was taken (converting would overwrite a file), or
-        // the clip holds nothing to convert.
-        const QString notStarted = out.isEmpty() ? QStringLiteral("No free output file name was found.")
-            : ClipCutToNothing(rec) ? QStringLiteral("The clip is shorter than a tenth of a second.")
-                                    : QString();
-        if (!notStarted.isEmpty()) {
-            ++failed;
-            DoneSeconds += clipSeconds;
-            WriteStatus(*this, i, rec, StatusFailed);
-            SetRowToolTip(ltvTask, i, notStarted);
-            messages.exitText = QStringLiteral("not started");
-            messages.verification = notStarted;
-            KeepMessages(*this, i, messages, log, StatusFailed);
-            continue;
-        }
-        runOutputs.insert(out);
-
-        // The encoder writes beside the final file; only a verified output
-        // takes the final name, so a failed or stopped item never replaces
-        // an older good file nor leaves a broken one behind.
-        const QString partial = PartialOutputPath(out, pid);
-        const QString itemArguments = ItemArguments(argumentText, rec);
-        const EncoderCommand command = ConvertCommand(rec.InputFile, itemArguments, partial);
-        messages.output = out;
-        messages.commandLine = QLatin1Char('"') + EncoderPath + QLatin1Char('"') + command.text;
-        const TFolderWatch outputFolder(request.folder);
-        tail.Clear();
-        if (!Encoder->Start(EncoderPath, command)) {
-            RemovePartialOutput(partial);
-            SetRowToolTip(ltvTask, i, QStringLiteral("The encoder could not be started."));
-            messages.exitText = QStringLiteral("could not be started");
-            KeepMessages(*this, i, messages, log, StatusFailed);
-            EndRun(*this, i, rec, StatusFailed, QStringLiteral("Error on CreateProcess()"),
-                   QStringLiteral("Velvo"), Platform::Icon::Error);
-            return;
-        }
-
-        if (clipSeconds <= 0)
-            SetCurrentBarBusy(*this);
-        int chunkCounter = 0;
-        for (;;) {
-            QCoreApplication::processEvents();
-            QByteArray bytes;
-            if (!Encoder->ReadChunk(bytes, true))
-                break;
-            // An item of unknown length does not move the total bar.
-            if (chunkCounter >= UnexaminedChunks)
-                ShowProgress(*this, ExamineChunk(ChunkText(bytes), CurrentTime, clipSeconds, DoneSeconds,
-                                                 clipSeconds > 0 ? TotalSeconds : 0));
-            ++chunkCounter;
-        }
-        messages.exitText = ExitDescription(Encoder->Killed(), Encoder->ExitCode());
-        messages.lines = tail.Lines();
-
-        if (RunState == 2) {
-            EndStopped(*this, i, rec, messages, log, partial);
-            return;
-        }
-
-        if (Encoder->ExitedNormally() && CurrentTime > 0 && CurrentTime < clipSeconds) {
-            // The encoder's last report comes a frame or so before the end of
-            // the clip; a finished item that reported progress ends full.
-            CurrentTime = clipSeconds;
-            ShowProgress(*this, ProgressAt(CurrentTime, clipSeconds, DoneSeconds, TotalSeconds));
-        }
-        DoneSeconds += clipSeconds;
-
-        // A normal end says nothing of an output whose folder went away
-        // meanwhile, nor of an output that holds no usable video.
-        QString failure;
-        TEncoderEnd end;
-        end.crashed = Encoder->Killed();
-        end.exitCode = Encoder->ExitCode();
-        end.outputFolderGone = !outputFolder.StillThere();
-        if (!Encoder->ExitedNormally() || end.outputFolderGone) {
-            failure = FailureText(end, messages.lines);
-        } else {
-            const QString reason = VerifyOutput(MeasureOutput(partial), clipSeconds, videoExpected);
-            if (RunState == 2) {
-                EndStopped(*this, i, rec, messages, log, partial);
-                return;
-            }
-            if (!reason.isEmpty())
-                failure = reason;
-            else if (!CommitOutput(partial, out, request.renameExisting))
-                failure = QStringLiteral("The output file could not be given its name: %1")
-                              .arg(QString::fromLocal8Bit(std::strerror(errno)));
-        }
-        messages.verification = failure.isEmpty() ? QStringLiteral("passed") : failure.section(QLatin1Char('\n'), 0, 0);
-        if (failure.isEmpty()) {
-            WriteStatus(*this, i, rec, StatusComplete);
-            KeepMessages(*this, i, messages, log, StatusComplete);
-        } else {
-            RemovePartialOutput(partial);
-            ++failed;
-            WriteStatus(*this, i, rec, StatusFailed);
-            SetRowToolTip(ltvTask, i, failure);
-            KeepMessages(*this, i, messages, log, StatusFailed);
-        }
-        if (clipSeconds <= 0) {
-            // The busy bar of an item of unknown length ends full when it worked.
-            pgbCurrent->setRange(0, 100);
-            pgbCurrent->setValue(failure.isEmpty() ? 100 : 0);
-            labCurProgress->setText(QString::number(pgbCurrent->value()) + QLatin1Char('%'));
-        }
-        if (i != count - 1) {
-            pgbCurrent->setValue(0);
-            labCurProgress->setText(QStringLiteral("0%"));
-        }
-        KillEncoder();
+void TMainForm::ShowItemOnBars(int index)
+{
+    m_shownItem = index;
+    ltvItemData rec;
+    ReadItemData(index, sdAll, rec);
+    labConvertingFile->setText(QFileInfo(rec.InputFile).fileName());
+    if (rec.ClipLengthSec <= 0) {
+        // An item of unknown length has no position to show: its bar is busy.
+        pgbCurrent->setRange(0, 0);
+    } else {
+        pgbCurrent->setRange(0, 100);
+        pgbCurrent->setValue(std::max(0, ConversionRun->ItemPercent(index)));
     }
-
-    if (RunState == 1)
-        CompletionActions(*this, failed, count, failed > 0 ? log.Path() : QString());
+    ShowCurrentLabel(*this);
 }
 
-TOutputFacts TMainForm::MeasureOutput(const QString &path)
+void TMainForm::RunItemProgress(int index, const TChunkProgress &progress)
 {
-    TOutputFacts facts;
-    const QFileInfo info(path);
-    facts.exists = info.exists();
-    facts.size = info.size();
-    if (!facts.exists || facts.size <= 0)
-        return facts;
-    QByteArray report;
-    if (!MeasureReport(path, true, report))
-        return facts;
-    const MeasureResult result = ParseMeasureReport(report, path);
-    facts.lengthText = result.LengthText;
-    facts.hasVideo = HasVideoStream(report, path);
-    return facts;
+    if (progress.setCurrent && index == m_shownItem)
+        pgbCurrent->setValue(progress.current);
+    if (progress.setTotal) {
+        pgbTotal->setValue(progress.total);
+        UpdateTaskbar();
+    }
+    if (progress.setLabels) {
+        // Read back from the bars, which show 0 to 100 only.
+        ShowCurrentLabel(*this);
+        labTotalProgress->setText(QString::number(pgbTotal->value()) + QLatin1Char('%'));
+    }
+    UpdateRowOverlay(index);
 }
 
-bool TMainForm::CommitOutput(const QString &partial, const QString &out, bool keepExisting)
+void TMainForm::UpdateRowOverlay(int index)
 {
-    // In rename mode a file that appeared under the name meanwhile is kept.
-    const unsigned flags = keepExisting ? RENAME_NOREPLACE : 0;
-    return ::renameat2(AT_FDCWD, QFile::encodeName(partial).constData(), AT_FDCWD,
-                       QFile::encodeName(out).constData(), flags)
-        == 0;
+    QString text;
+    if (ConversionRun && ConversionRun->RunningItems().contains(index)) {
+        const int percent = ConversionRun->ItemPercent(index);
+        text = ConversionRun->Paused() ? QStringLiteral("Paused")
+            : percent >= 0             ? StatusConverting() + QStringLiteral(" %1%").arg(percent)
+                                       : StatusConverting();
+    }
+    m_statusDelegate->SetText(index, text);
+}
+
+void TMainForm::UpdateTaskbar()
+{
+    const QPair<int, int> shown{pgbTotal->value(), m_filesLeft};
+    if (shown == m_taskbar)
+        return;
+    m_taskbar = shown;
+    Platform::Instance().ShowTaskbarProgress(shown.first / 100.0, shown.second);
+}
+
+void TMainForm::RunItemFinished(const TItemResult &result)
+{
+    const int index = result.Index;
+    WriteStatus(*this, index, result.Status);
+    SetRowToolTip(ltvTask, index, result.Reason);
+    if (QTreeWidgetItem *row = ltvTask->topLevelItem(index)) {
+        // The encoder's messages move with the row; a row this run converted
+        // is offered to be left out when a stopped batch starts again.
+        row->setData(0, EncoderMessagesRole, result.Messages.Text());
+        if (result.Status == StatusComplete())
+            row->setData(0, ConvertedBeforeStopRole, true);
+    }
+    m_statusDelegate->SetText(index, QString());
+    --m_filesLeft;
+    UpdateTaskbar();
+    // A stop leaves the bars as they were.
+    if (index != m_shownItem || result.Status == StatusStop())
+        return;
+    if (pgbCurrent->maximum() == 0) {
+        // The busy bar of an item of unknown length ends full when it worked.
+        pgbCurrent->setRange(0, 100);
+        pgbCurrent->setValue(result.Status == StatusComplete() ? 100 : 0);
+        ShowCurrentLabel(*this);
+    }
+    const QList<int> running = ConversionRun ? ConversionRun->RunningItems() : QList<int>();
+    if (!running.isEmpty()) {
+        ShowItemOnBars(running.first());
+        return;
+    }
+    m_shownItem = -1;
+    // After the last item the bars keep their last values.
+    if (index != m_rowCount - 1) {
+        pgbCurrent->setValue(0);
+        labCurProgress->setText(QStringLiteral("0%"));
+    }
+}
+
+void TMainForm::RunFinished(const TRunResult &result)
+{
+    timerTime->stop();
+    // Once the last item has ended the machine may sleep, before any box.
+    if (m_keepingAwake)
+        Platform::Instance().EndSleepInhibit();
+    m_keepingAwake = false;
+    Platform::Instance().ClearTaskbarProgress();
+    m_statusDelegate->Clear();
+    if (ConversionRun) {
+        ConversionRun->deleteLater();
+        ConversionRun = nullptr;
+    }
+    tbtnPause->setEnabled(false);
+    ShowPauseButton(*this, false);
+
+    if (result.End != TRunEnd::Stopped) {
+        // Only a stopped batch is offered to be taken up again.
+        for (int i = 0; i < ltvTask->topLevelItemCount(); ++i)
+            if (ltvTask->topLevelItem(i)->data(0, ConvertedBeforeStopRole).isValid())
+                ltvTask->topLevelItem(i)->setData(0, ConvertedBeforeStopRole, QVariant());
+    }
+    if (result.End == TRunEnd::Completed && !CloseRequestedDuringRun) {
+        TCompletionContext context;
+        context.Form = this;
+        context.Settings = SettingForm->CurrentGeneralPreferences();
+        context.OutputFolder = edtOutputdir->text();
+        context.Count = result.Count;
+        context.Failed = result.Failed;
+        context.LogPath = result.Failed > 0 ? result.LogPath : QString();
+        context.Warnings = result.Warnings;
+        m_completion = TCompletionActions::ForCompletedRun(context, this);
+        connect(m_completion, &TCompletionActions::Done, this, [this](bool windowClosed) {
+            m_completion->deleteLater();
+            m_completion = nullptr;
+            if (!windowClosed)
+                EndRunLook();
+        });
+        m_completion->Start();
+        return;
+    }
+    // A run ended for closing the program shows no message.
+    if (!CloseRequestedDuringRun) {
+        if (result.End == TRunEnd::Stopped)
+            Platform::Instance().MessageBox(this, QStringLiteral("The Coversion is canceled."),
+                                            QStringLiteral("Cancel"), Platform::Icon::Information);
+        else
+            Platform::Instance().MessageBox(this,
+                                            result.End == TRunEnd::NoPipe ? QStringLiteral("Error On CreatePipe()")
+                                                                          : QStringLiteral("Error on CreateProcess()"),
+                                            QStringLiteral("Velvo"), Platform::Icon::Error);
+    }
+    EndRunLook();
+}
+
+void TMainForm::EndRunLook()
+{
+    pgbCurrent->setRange(0, 100);
+    panBottomLeft->hide();
+    panBottomCenter->show();
+    RunState = 0;
+    EnableAfterRun();
+    if (CloseRequestedDuringRun)
+        CloseAfterRun();
+}
+
+void TMainForm::CloseAfterRun()
+{
+    // A close asked for during the run has already saved the preferences,
+    // so the window then only goes away; otherwise it closes the ordinary
+    // way, which saves them.
+    if (CloseRequestedDuringRun) {
+        CloseRequestedDuringRun = false;
+        RunState = 0;
+        hide();
+        QApplication::quit();
+        return;
+    }
+    // The close box is refused while a run is marked; this close is the run's own.
+    RunState = 0;
+    close();
+}
+
+void TMainForm::ShowWarning(const QString &text)
+{
+    if (ConversionRun && !ConversionRun->Ended()) {
+        ConversionRun->AddWarning(text);
+        return;
+    }
+    if (RunState != 0) {
+        // The run is over and its closing actions go on: nothing may wait.
+        SetNotice(TNotice::RunWarning, text);
+        return;
+    }
+    Platform::Instance().MessageBox(this, text, QStringLiteral("Velvo"), Platform::Icon::Warning);
 }
 
 void TMainForm::mniShowMessagesClick()

@@ -41,12 +41,39 @@ bool SameFileOnDisk(const QString &a, const QString &b)
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-bool IsAnyFileOf(const QString &path, const QStringList &inputs)
+namespace {
+
+bool FileIdentity(const QString &path, QPair<quint64, quint64> &identity)
 {
-    for (const QString &input : inputs)
-        if (SameFileOnDisk(path, input))
-            return true;
-    return false;
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    identity = {quint64(st.st_dev), quint64(st.st_ino)};
+    return true;
+}
+
+} // namespace
+
+TFileSet::TFileSet(const QStringList &paths)
+{
+    for (const QString &path : paths)
+        Add(path);
+}
+
+void TFileSet::Add(const QString &path)
+{
+    m_paths.insert(path);
+    QPair<quint64, quint64> identity;
+    if (FileIdentity(path, identity))
+        m_files.insert(identity);
+}
+
+bool TFileSet::Contains(const QString &path) const
+{
+    if (m_paths.contains(path))
+        return true;
+    QPair<quint64, quint64> identity;
+    return !m_files.isEmpty() && FileIdentity(path, identity) && m_files.contains(identity);
 }
 
 TFolderWatch::TFolderWatch(const QString &folder)
@@ -74,10 +101,15 @@ bool TFolderWatch::StillThere() const
 
 QString OutputPathFor(const TOutputRequest &request)
 {
+    const auto isInput = [&request](const QString &path) {
+        return request.runInputs && request.runInputs->Contains(path);
+    };
+    const auto isTaken = [&request](const QString &path) {
+        return request.runOutputs && request.runOutputs->contains(path);
+    };
     const QString plain = request.folder + request.outputName + request.currentExt;
     const bool exists = QFileInfo::exists(plain);
-    if (!(exists && request.renameExisting) && !IsAnyFileOf(plain, request.runInputs)
-        && !request.runOutputs.contains(plain))
+    if (!(exists && request.renameExisting) && !isInput(plain) && !isTaken(plain))
         return plain; // an existing file is overwritten (the encoder gets -y)
 
     // An item named before any profile loaded has no extension of its own.
@@ -86,8 +118,8 @@ QString OutputPathFor(const TOutputRequest &request)
     QString base = request.folder + request.outputName + suffix;
     for (int tries = 0; tries < MaxRenumbering; ++tries) {
         const QString candidate = base + ext;
-        const bool taken = (request.renameExisting && QFileInfo::exists(candidate))
-            || IsAnyFileOf(candidate, request.runInputs) || request.runOutputs.contains(candidate);
+        const bool taken = (request.renameExisting && QFileInfo::exists(candidate)) || isInput(candidate)
+            || isTaken(candidate);
         if (!taken)
             return candidate;
         base += suffix;

@@ -4,6 +4,7 @@
 
 #include "tasks/ItemData.h"
 
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -12,8 +13,23 @@
 // the same file on disk (another spelling, a symbolic or a hard link).
 bool SameFileOnDisk(const QString &a, const QString &b);
 
-// Whether path is the same file as any of inputs.
-bool IsAnyFileOf(const QString &path, const QStringList &inputs);
+// A set of files known by their paths and by what they are on disk, each
+// looked at once when added: a path belongs to the set when it is one of the
+// paths given or names the same file (another spelling, a symbolic or a
+// hard link). A run reads its inputs into one, so naming an item costs the
+// same however long the list is.
+class TFileSet {
+public:
+    TFileSet() = default;
+    explicit TFileSet(const QStringList &paths);
+    void Add(const QString &path);
+    // One look at the disk at most.
+    bool Contains(const QString &path) const;
+
+private:
+    QSet<QString> m_paths;
+    QSet<QPair<quint64, quint64>> m_files; // device and inode
+};
 
 // Holds an output folder open while an item converts, to tell afterwards
 // whether that very folder is still where it was. A folder removed (or
@@ -43,8 +59,8 @@ struct TOutputRequest {
     QString currentExt;       // the profile's CurrentOutputExt
     int position = 1;         // the item's 1-based position in the list
     bool renameExisting = false; // "Not overwrite" chosen
-    QStringList runInputs;    // every input file of the run
-    QSet<QString> runOutputs; // the outputs of the run's earlier items
+    const TFileSet *runInputs = nullptr;       // every input file of the run
+    const QSet<QString> *runOutputs = nullptr; // names the run's items have taken
 };
 
 // The output path of one item. The plain name is folder + name + current
@@ -53,8 +69,9 @@ struct TOutputRequest {
 // renaming is chosen, or when it is an input of the run. In rename mode a
 // numbered name that exists is numbered again (clip_2_2.mp4, ...) until it
 // is free; in either mode a numbered name that is an input is numbered again.
-// An output of an earlier item of the same run counts as taken in either
-// mode, so a run never replaces what it has just made.
+// A name an earlier or running item of the same run has taken counts as
+// taken in either mode, so a run never replaces what it has just made and
+// two running items never share a name.
 // Empty when no free name was found: the item must not be converted.
 QString OutputPathFor(const TOutputRequest &request);
 

@@ -57,14 +57,10 @@ void TPowerOffCountdown::Tick()
     labCountdown->setText(PowerOffCountdownText(m_remaining));
 }
 
-bool TMainForm::PowerOffComputer()
+void TMainForm::PowerOffComputer()
 {
-    TPowerOffCountdown countdown(this, PowerOffSeconds, PowerOffTickMs);
-    if (countdown.exec() != QDialog::Accepted)
-        return false;
     QString reason;
     if (!Platform::Instance().PowerOff(reason))
         Platform::Instance().MessageBox(this, QStringLiteral("The computer could not be turned off: %1").arg(reason),
                                         QStringLiteral("Velvo"), Platform::Icon::Warning);
-    return true;
 }

@@ -53,12 +53,17 @@ bool TRunLog::Open(const QString &folder, const QDateTime &now, int keep)
     return true;
 }
 
-void TRunLog::Append(const TItemMessages &item)
+bool TRunLog::Append(const TItemMessages &item)
+{
+    return AppendNote(item.Text());
+}
+
+bool TRunLog::AppendNote(const QString &text)
 {
     if (m_path.isEmpty())
-        return;
+        return false;
     QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    file.write(item.Text().toUtf8() + '\n');
+    const QByteArray bytes = text.toUtf8() + '\n';
+    return file.open(QIODevice::WriteOnly | QIODevice::Append) && file.write(bytes) == bytes.size()
+        && file.flush();
 }

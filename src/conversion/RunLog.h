@@ -34,7 +34,9 @@ public:
     // Creates the folder (mode 0700) and a new log in it, then removes the
     // oldest logs beyond keep.
     bool Open(const QString &folder, const QDateTime &now, int keep = 20);
-    void Append(const TItemMessages &item);
+    // False when the text could not be written.
+    bool Append(const TItemMessages &item);
+    bool AppendNote(const QString &text);
     QString Path() const { return m_path; }
 
 private:

@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 QString PartialOutputPath(const QString &finalPath, qint64 pid)
 {
@@ -22,6 +25,24 @@ QString PartialOutputPath(const QString &finalPath, qint64 pid)
     while (!name.isEmpty() && QFile::encodeName(QLatin1Char('.') + name + mark).size() > MaxNameBytes)
         name.chop(name.size() > 1 && name.at(name.size() - 1).isLowSurrogate() ? 2 : 1);
     return folder + QLatin1Char('.') + name + mark;
+}
+
+bool CommitOutput(const QString &partial, const QString &finalPath, bool keepExisting)
+{
+    const unsigned flags = keepExisting ? RENAME_NOREPLACE : 0;
+    return ::renameat2(AT_FDCWD, QFile::encodeName(partial).constData(), AT_FDCWD,
+                       QFile::encodeName(finalPath).constData(), flags)
+        == 0;
+}
+
+bool PipeAvailable()
+{
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return false;
+    ::close(ends[0]);
+    ::close(ends[1]);
+    return true;
 }
 
 namespace {
@@ -117,14 +138,22 @@ QString FailureText(const TEncoderEnd &end, const QStringList &lastLines)
     return text;
 }
 
-TCompletionMessage CompletionMessage(int failed, int count, const QString &logPath)
+TCompletionMessage CompletionMessage(int failed, int count, const QString &logPath, const QStringList &warnings)
 {
-    if (failed == 0)
-        return {QStringLiteral("The coversion is completed successfully."), QStringLiteral("Complete"), false};
-    QString text = QStringLiteral("%1 of %2 files could not be converted.").arg(failed).arg(count);
-    if (!logPath.isEmpty())
-        text += QStringLiteral("\nThe encoder messages are in %1").arg(logPath);
-    return {text, QStringLiteral("Velvo"), true};
+    TCompletionMessage message;
+    if (failed == 0) {
+        message = {QStringLiteral("The coversion is completed successfully."), QStringLiteral("Complete"), false, false};
+    } else {
+        message = {QStringLiteral("%1 of %2 files could not be converted.").arg(failed).arg(count),
+                   QStringLiteral("Velvo"), true, !logPath.isEmpty()};
+        if (message.namesLog)
+            message.text += QStringLiteral("\nThe encoder messages are in %1").arg(logPath);
+    }
+    if (!warnings.isEmpty()) {
+        message.text += QStringLiteral("\n\n") + warnings.join(QLatin1Char('\n'));
+        message.warning = true;
+    }
+    return message;
 }
 
 QString ExitDescription(bool killedBySignal, int exitCode)

@@ -12,6 +12,14 @@
 // output is renamed onto the final name.
 QString PartialOutputPath(const QString &finalPath, qint64 pid);
 
+// Gives a verified output its final name in one rename; with keepExisting a
+// file that has appeared under that name meanwhile is not replaced.
+bool CommitOutput(const QString &partial, const QString &finalPath, bool keepExisting);
+
+// Whether a pipe for an encoder's output can be had at all; a program out of
+// file descriptors fails here first.
+bool PipeAvailable();
+
 // What was found out about an output file by measuring it.
 struct TOutputFacts {
     bool exists = false;
@@ -44,13 +52,15 @@ QString FailureText(const TEncoderEnd &end, const QStringList &lastLines);
 QString LastErrorLine(const QStringList &lines);
 
 // The message that closes a completed run (neither stopped nor ended by a
-// start failure).
+// start failure). The warnings the run gave follow the result.
 struct TCompletionMessage {
     QString text;
     QString caption;
     bool warning = false;
+    bool namesLog = false; // the text tells where the log is
 };
-TCompletionMessage CompletionMessage(int failed, int count, const QString &logPath);
+TCompletionMessage CompletionMessage(int failed, int count, const QString &logPath,
+                                     const QStringList &warnings = {});
 
 // An encoder's end for people: "exit status 0", or that a signal ended it.
 QString ExitDescription(bool killedBySignal, int exitCode);

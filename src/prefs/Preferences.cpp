@@ -37,6 +37,9 @@ TGeneralPreferences ReadGeneralPreferences(const TNewInifile &ini, const QString
     prefs.AutoExit = ini.ReadBool(section, "Auto Exit", defaults.AutoExit);
     prefs.AutoTurnOff = ini.ReadBool(section, "Auto Turn Off", defaults.AutoTurnOff);
     prefs.Overwrite = ini.ReadBool(section, "Overwrite", defaults.Overwrite);
+    prefs.Simultaneous = ini.ReadInteger(section, "Simultaneous", defaults.Simultaneous);
+    if (prefs.Simultaneous < 0)
+        prefs.Simultaneous = defaults.Simultaneous;
     return prefs;
 }
 
@@ -48,6 +51,8 @@ void WriteGeneralPreferences(TNewInifile &ini, const TGeneralPreferences &prefs)
     ini.WriteBool(MainSection, "Auto Exit", prefs.AutoExit);
     ini.WriteBool(MainSection, "Auto Turn Off", prefs.AutoTurnOff);
     ini.WriteBool(MainSection, "Overwrite", prefs.Overwrite);
+    if (prefs.Simultaneous != 1 || ini.FindKey(MainSection, "Simultaneous") >= 0)
+        ini.WriteInteger(MainSection, "Simultaneous", prefs.Simultaneous);
 }
 
 QString ReadVersionText(const TNewInifile &ini, const QString &def)

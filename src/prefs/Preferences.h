@@ -13,6 +13,9 @@ struct TGeneralPreferences {
     bool AutoExit = false;
     bool AutoTurnOff = false;
     bool Overwrite = true;
+    // Conversions at once: 0 picks the number, and without the key one
+    // file converts at a time.
+    int Simultaneous = 1;
 };
 
 // ProgramDir + "Preferences.ini".
@@ -26,13 +29,15 @@ TGeneralPreferences MainDefaults(const QString &outputFolder);
 TGeneralPreferences DefaultSectionDefaults(const QString &outputFolder);
 
 // Reads "Output Path", "Syn Mode", "Auto Open Dir", "Auto Exit",
-// "Auto Turn Off" and "Overwrite" from section, each falling back to defaults.
+// "Auto Turn Off", "Overwrite" and "Simultaneous" from section, each falling
+// back to defaults.
 TGeneralPreferences ReadGeneralPreferences(const TNewInifile &ini, const QString &section,
                                            const TGeneralPreferences &defaults);
 
 // Writes the same six keys into [Main], in the same order. A key that is
 // missing goes directly under the header, so a fresh section lists them the
-// other way round.
+// other way round. "Simultaneous" follows only where the file has it or it
+// differs from one at a time, so a file that never chose keeps its layout.
 void WriteGeneralPreferences(TNewInifile &ini, const TGeneralPreferences &prefs);
 
 // What the main window's close writes: "Profile" first, then the six keys

@@ -47,12 +47,9 @@ void TMainForm::SetupTaskListState()
     const QString folder = TaskStateFolder();
     TaskListKeeper = new TTaskListKeeper(ltvTask->model(), TaskListPath(folder, ::getpid()), this);
     TaskListKeeper->OnSaveError = [this](const QString &error) {
-        Platform::Instance().MessageBox(
-            this,
-            QStringLiteral("The task list cannot be kept in \"%1\" (%2). It will not be restored if Velvo "
-                           "ends unexpectedly.")
-                .arg(TaskListKeeper->Path(), error),
-            QStringLiteral("Velvo"), Platform::Icon::Warning);
+        ShowWarning(QStringLiteral("The task list cannot be kept in \"%1\" (%2). It will not be restored if Velvo "
+                                   "ends unexpectedly.")
+                        .arg(TaskListKeeper->Path(), error));
     };
 
     for (const QString &orphan : OrphanedTaskLists(folder)) {

@@ -5,7 +5,6 @@
 
 #include "common/Platform.h"
 #include "common/TimeText.h"
-#include "conversion/EncoderProcess.h"
 #include "profiles/ValueListEditor.h"
 #include "tasks/AddQueue.h"
 #include "tasks/FileTypes.h"
@@ -104,15 +103,7 @@ protected:
                 return true;
             }
             if (key == Qt::Key_Backspace) {
-                // One key away from Delete: a list of several rows is not
-                // emptied without asking.
-                const int rows = m_list->topLevelItemCount();
-                if (rows <= 1
-                    || Platform::Instance().MessageBox(
-                           m_form, QStringLiteral("Remove all %1 files from the task list?").arg(rows),
-                           QStringLiteral("Clear"), Platform::Icon::Question,
-                           Platform::Buttons::YesNo) == Platform::Yes)
-                    m_form->tbtnClearClick();
+                m_form->AskToClear();
                 return true;
             }
             if ((key == Qt::Key_Return || key == Qt::Key_Enter)
@@ -251,13 +242,14 @@ void TMainForm::SetupTaskList()
 
     connect(ltvTask, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         ppmTaskPopup();
-        ppmTask->exec(ltvTask->viewport()->mapToGlobal(pos));
+        // Shown without waiting for it; the chosen item runs from the menu.
+        ppmTask->popup(ltvTask->viewport()->mapToGlobal(pos));
     });
     connect(mniOpen, &QAction::triggered, this, &TMainForm::ltvTaskDblClick);
     connect(mniAddFiles, &QAction::triggered, this, &TMainForm::tbtnAddFileClick);
     connect(mniAddDir, &QAction::triggered, this, &TMainForm::tbtnAddDirClick);
     connect(mniRemove, &QAction::triggered, this, &TMainForm::tbtnRemoveClick);
-    connect(mniClear, &QAction::triggered, this, &TMainForm::tbtnClearClick);
+    connect(mniClear, &QAction::triggered, this, &TMainForm::AskToClear);
     connect(mniShowMessages, &QAction::triggered, this, &TMainForm::mniShowMessagesClick);
 
     connect(vleOutput, &TValueListEditor::ValueValidated, this, [this](int) { ApplyOutputOptions(); });
@@ -383,20 +375,6 @@ void TMainForm::tbtnAddDirClick()
 
 // ---------------------------------------------------------------- media probe
 
-bool TMainForm::MeasureReport(const QString &path, bool keepAlive, QByteArray &report)
-{
-    report.clear();
-    if (!Encoder->Start(EncoderPath, MeasureCommand(path)))
-        return false;
-    QByteArray chunk;
-    while (Encoder->ReadChunk(chunk, keepAlive, ProbeTimeoutMs))
-        if (report.size() < MaxMeasureReport)
-            report += chunk.left(MaxMeasureReport - report.size());
-    const bool timedOut = Encoder->TimedOut();
-    KillEncoder();
-    return !timedOut;
-}
-
 int TMainForm::MeasuresPending() const
 {
     return Measures->Pending();
@@ -457,7 +435,7 @@ void TMainForm::MeasureAnswered(quint64 ticket, const MeasureResult &result)
 
 void TMainForm::ShowMeasuringNotice()
 {
-    if (!m_startWhenMeasured)
+    if (!m_startWhenMeasured || m_startDue)
         return;
     const int pending = MeasuresPending() + AddsPending();
     if (pending > 0) {
@@ -466,11 +444,16 @@ void TMainForm::ShowMeasuringNotice()
                                                          .arg(pending));
         return;
     }
-    StopWaitingToStart();
-    // From the event loop, not from inside the measure's own signal; a list
-    // emptied meanwhile has nothing to convert.
-    if (ltvTask->topLevelItemCount() > 0)
-        QTimer::singleShot(0, this, &TMainForm::tbtnStartClick);
+    // The run starts from the event loop, not from inside the measure's own
+    // signal; still waiting until then.
+    m_startDue = true;
+    QTimer::singleShot(0, this, [this] {
+        m_startDue = false;
+        if (!m_startWhenMeasured)
+            return; // given up meanwhile
+        StopWaitingToStart();
+        tbtnStartClick();
+    });
 }
 
 bool TMainForm::StartWhenMeasured()
@@ -551,6 +534,17 @@ void TMainForm::RemoveRows(const QVector<bool> &flags)
         SetListButtonsEnabled(false);
 }
 
+void TMainForm::AskToClear()
+{
+    // A list of several rows is not emptied without asking.
+    const int rows = ltvTask->topLevelItemCount();
+    if (rows <= 1
+        || Platform::Instance().MessageBox(this, QStringLiteral("Remove all %1 files from the task list?").arg(rows),
+                                           QStringLiteral("Clear"), Platform::Icon::Question,
+                                           Platform::Buttons::YesNo) == Platform::Yes)
+        tbtnClearClick();
+}
+
 void TMainForm::tbtnClearClick()
 {
     // Files still on their way in go too: the list is empty afterwards.
@@ -562,7 +556,8 @@ void TMainForm::tbtnClearClick()
     TaskHelper->BulkSelection = false;
     ClearOutputOptions();
     SetListButtonsEnabled(false);
-    ShowMeasuringNotice(); // a start waiting for them has nothing left to wait for
+    if (m_startWhenMeasured)
+        StopWaitingToStart(); // nothing left to wait for, nor to convert
 }
 
 void TMainForm::FinishMove(const QVector<bool> &before, const QVector<bool> &after, int first, int last)
@@ -717,6 +712,7 @@ void TMainForm::ShowOutputOptions()
     vleOutput->SetValues(KeyNewFilename, rec.OutputName + CurrentOutputExt);
     vleOutput->SetValues(KeyStartTime, rec.ClipStart);
     vleOutput->SetValues(KeyEndTime, rec.ClipEnd);
+    MarkTimeProblems();
 }
 
 void TMainForm::ClearOutputOptions()
@@ -724,6 +720,19 @@ void TMainForm::ClearOutputOptions()
     vleOutput->SetValues(KeyNewFilename, QString());
     vleOutput->SetValues(KeyStartTime, QString());
     vleOutput->SetValues(KeyEndTime, QString());
+    MarkTimeProblems();
+}
+
+void TMainForm::MarkTimeProblems()
+{
+    for (const QString &key : {KeyStartTime, KeyEndTime}) {
+        const int row = vleOutput->FindRow(key);
+        const QString text = vleOutput->Value(row);
+        vleOutput->SetValueProblem(row, !text.isEmpty() && TimeTextToSeconds(text) < 0
+                                            ? QStringLiteral("Not a time: write hh:mm:ss or hh:mm:ss.f")
+                                            : QString());
+    }
+    vleOutput->viewport()->update();
 }
 
 void TMainForm::ApplyOutputOptions()
@@ -743,6 +752,8 @@ void TMainForm::ApplyOutputOptions()
         rec.OutputName = RemoveExtension(QFileInfo(rec.InputFile).fileName());
 
     ApplyClipRange(rec, vleOutput->Values(KeyStartTime), vleOutput->Values(KeyEndTime));
+    // A text that is not a time is kept in the editor but not taken: it says so.
+    MarkTimeProblems();
 
     // Field by field; the editor keeps showing what the user typed.
     for (int subItem : {siOutputName, siOutputExt, siClipLength, siClipStart, siClipEnd})

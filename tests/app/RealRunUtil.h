@@ -84,7 +84,8 @@ public:
     }
     QString status(int i) const { return item(i).Status; }
     QString toolTip(int i) const { return form->ltvTask->topLevelItem(i)->toolTip(0); }
-    void clickStart() { QTest::mouseClick(form->tbtnStart, Qt::LeftButton); }
+    // Start, and back once the run is over.
+    void clickStart() { StartAndWait(form); }
 
     bool idle() const
     {

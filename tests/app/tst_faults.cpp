@@ -353,8 +353,8 @@ void TestFaults::outputFolderRemovedDuringRun()
     // The encoder's own last lines tell why.
     QVERIFY2(run.toolTip(c).contains("No such file or directory"), qPrintable(run.toolTip(c)));
     QVERIFY2(run.toolTip(c).startsWith("The output folder was removed"), qPrintable(run.toolTip(c)));
-    QCOMPARE(run.prog.platform.messages.size(), 1);
-    QVERIFY2(run.prog.platform.messages[0].text.contains("2 of 3"), qPrintable(run.prog.platform.messages[0].text));
+    QCOMPARE(run.prog.platform.questions.size(), 1);
+    QVERIFY2(run.prog.platform.questions[0].text.contains("2 of 3"), qPrintable(run.prog.platform.questions[0].text));
     QVERIFY(run.idle());
     QVERIFY(!QFileInfo::exists(run.outDir));
 }
@@ -380,8 +380,8 @@ void TestFaults::inputRemovedBeforeStart()
     QVERIFY(!QFileInfo::exists(run.outDir + "gone.mp4"));
     QCOMPARE(run.status(1), QString("Complete"));
     QVERIFY(DecodesCleanly(run.outDir + "kept.mp4"));
-    QCOMPARE(run.prog.platform.messages.size(), 1);
-    QVERIFY2(run.prog.platform.messages[0].text.contains("1 of 2"), qPrintable(run.prog.platform.messages[0].text));
+    QCOMPARE(run.prog.platform.questions.size(), 1);
+    QVERIFY2(run.prog.platform.questions[0].text.contains("1 of 2"), qPrintable(run.prog.platform.questions[0].text));
     QVERIFY(run.idle());
 }
 

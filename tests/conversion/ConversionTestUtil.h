@@ -144,7 +144,8 @@ public:
     QString status(int i) const { return item(i).Status; }
     QString toolTip(int i, int column = 0) const { return form->ltvTask->topLevelItem(i)->toolTip(column); }
 
-    void clickStart() { QTest::mouseClick(form->tbtnStart, Qt::LeftButton); }
+    // Start, and back once the run is over.
+    void clickStart() { StartAndWait(form); }
     void clickStop() { QTest::mouseClick(form->tbtnStop, Qt::LeftButton); }
 
     bool idleLook() const

@@ -132,7 +132,7 @@ void TestConversionReal::batchConvertsWithNamesTrimsAndStatuses()
     rec.OutputName = "custom output";
     form->WriteItemData(1, sdAll, rec);
 
-    QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+    StartAndWait(form);
     for (int i = 0; i < 3; ++i) {
         form->ReadItemData(i, sdAll, rec);
         QCOMPARE(rec.Status, QString("Complete"));
@@ -171,7 +171,7 @@ void TestConversionReal::batchConvertsWithNamesTrimsAndStatuses()
     QCOMPARE(form->ltvTask->topLevelItemCount(), 5);
     const QMap<QString, FileState> before = Snapshot(media.path());
     prog.platform.messages.clear();
-    QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+    StartAndWait(form);
 
     const QStringList statuses = [&] {
         QStringList list;
@@ -184,8 +184,8 @@ void TestConversionReal::batchConvertsWithNamesTrimsAndStatuses()
     QCOMPARE(statuses, QStringList({"Complete", "Complete", "Complete", "Failed", "Complete"}));
     QVERIFY2(form->ltvTask->topLevelItem(3)->toolTip(0).startsWith("The input is not a readable video.\n"),
              qPrintable(form->ltvTask->topLevelItem(3)->toolTip(0)));
-    QCOMPARE(prog.platform.messages.size(), 1);
-    QVERIFY2(prog.platform.messages[0].text.contains("1 of 5"), qPrintable(prog.platform.messages[0].text));
+    QCOMPARE(prog.platform.questions.size(), 1);
+    QVERIFY2(prog.platform.questions[0].text.contains("1 of 5"), qPrintable(prog.platform.questions[0].text));
 
     const QMap<QString, FileState> after = Snapshot(media.path());
     for (auto it = before.begin(); it != before.end(); ++it) {
@@ -242,17 +242,17 @@ void TestConversionReal::failedOutputsNeverReplaceGoodOnes()
     // An older good output of the first clip, in overwrite mode.
     Touch(outDir + "a" + ext, "an older good output");
 
-    QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+    StartAndWait(form);
     for (int i = 0; i < 2; ++i) {
         form->ReadItemData(i, sdAll, rec);
         QCOMPARE(rec.Status, QString("Failed"));
         QVERIFY(!form->ltvTask->topLevelItem(i)->toolTip(0).isEmpty());
     }
     QCOMPARE(form->ltvTask->topLevelItem(1)->toolTip(0), QString("The clip is shorter than a tenth of a second."));
-    QCOMPARE(prog.platform.messages.size(), 1);
-    QVERIFY2(prog.platform.messages[0].text.startsWith("2 of 2 files could not be converted."),
-             qPrintable(prog.platform.messages[0].text));
-    QVERIFY(!prog.platform.messages[0].text.contains("successfully"));
+    QCOMPARE(prog.platform.questions.size(), 1);
+    QVERIFY2(prog.platform.questions[0].text.startsWith("2 of 2 files could not be converted."),
+             qPrintable(prog.platform.questions[0].text));
+    QVERIFY(!prog.platform.questions[0].text.contains("successfully"));
     // The older output is untouched and nothing else is left behind.
     QCOMPARE(QDir(outDir).entryList(QDir::Files | QDir::Hidden), QStringList{"a" + ext});
     QFile older(outDir + "a" + ext);
@@ -281,7 +281,7 @@ void TestConversionReal::outputsWithoutPictureOrWithOwnTimingPassTheCheck()
         form->cmbProfile->setCurrentText(profile);
         QCOMPARE(form->cmbProfile->currentText(), profile);
         prog.platform.messages.clear();
-        QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+        StartAndWait(form);
         ltvItemData rec;
         form->ReadItemData(0, sdAll, rec);
         QVERIFY2(rec.Status == "Complete",

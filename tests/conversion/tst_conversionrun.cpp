@@ -188,7 +188,7 @@ void TestConversionRun::malformedLengthKeepsCurrentBarAtZero()
     s.addClip("b.avi", "00:00:11.00");
     s.convertWith(PiecesScript(HeaderPieces() + QStringList{"frame=1 time=5.00 x\r"}));
     Driver d(s.form);
-    d.record(); // the bars as the run finds them, whenever its first tick comes
+    d.record(); // the first item shows its busy bar as soon as Start returns
     s.clickStart();
     d.record();
     // An unknown length counts as nothing: the total is 11 s. First item: a
@@ -680,7 +680,7 @@ void TestConversionRun::closeDuringRunAnsweredYes()
     qint64 encoderPid = 0;
     d.when([&] { return s.encoder().childPid() > 0; },
            [&] {
-               encoderPid = s.form->Encoder->ProcessId();
+               encoderPid = s.form->EncoderProcessIds().value(0);
                QFile::remove(s.prog.path("Preferences.ini"));
                s.form->close();
            });
@@ -777,16 +777,30 @@ void TestConversionRun::failedExitIsReportedAndCounted()
     }
     QVERIFY(s.toolTip(0).isEmpty());
     QVERIFY(s.toolTip(2).isEmpty());
-    QCOMPARE(s.prog.platform.messages.size(), 1);
-    const QString text = s.prog.platform.messages[0].text;
-    QVERIFY2(text != Success, qPrintable(text));
-    QVERIFY2(text.startsWith("1 of 3 files could not be converted.\nThe encoder messages are in "
-                             + s.prog.stateDir()),
-             qPrintable(text));
-    QCOMPARE(s.prog.platform.messages[0].caption, QString("Velvo"));
-    QCOMPARE(s.prog.platform.messages[0].icon, Platform::Icon::Warning);
+    // The closing box names the log and can open it.
+    QVERIFY(s.prog.platform.messages.isEmpty());
+    QCOMPARE(s.prog.platform.questions.size(), 1);
+    const FakePlatform::Question &box = s.prog.platform.questions[0];
+    QVERIFY2(box.text.startsWith("1 of 3 files could not be converted.\nThe encoder messages are in "
+                                 + s.prog.stateDir()),
+             qPrintable(box.text));
+    QCOMPARE(box.caption, QString("Velvo"));
+    QCOMPARE(box.icon, Platform::Icon::Warning);
+    QCOMPARE(box.buttons, QStringList({"OK", "Open Log"}));
+    QCOMPARE(box.defaultButton, QString("OK"));
     // The completion actions run as chosen.
     QCOMPARE(s.prog.platform.opened, QStringList{s.outDir});
+
+    // "Open Log" opens the log the box names, then the folder as chosen.
+    s.prog.platform.questions.clear();
+    s.prog.platform.opened.clear();
+    s.prog.platform.askAnswers.enqueue("Open Log");
+    s.convertWith(bad);
+    s.clickStart();
+    QCOMPARE(s.prog.platform.questions.size(), 1);
+    QCOMPARE(s.prog.platform.opened.size(), 2);
+    QVERIFY(s.prog.platform.questions[0].text.endsWith(s.prog.platform.opened[0]));
+    QCOMPARE(s.prog.platform.opened[1], s.outDir);
     QVERIFY(s.idleLook());
 }
 
@@ -800,11 +814,10 @@ void TestConversionRun::crashedEncoderIsFailed()
     QCOMPARE(s.status(0), QString("Failed"));
     QCOMPARE(s.status(1), QString("Failed"));
     QVERIFY(s.toolTip(0).contains("about to fail"));
-    QCOMPARE(s.prog.platform.messages.size(), 1);
-    QVERIFY2(s.prog.platform.messages[0].text.contains("2 of 2"), qPrintable(s.prog.platform.messages[0].text));
+    QCOMPARE(s.prog.platform.questions.size(), 1);
+    QVERIFY2(s.prog.platform.questions[0].text.contains("2 of 2"), qPrintable(s.prog.platform.questions[0].text));
 
     // A later run that succeeds reports success and clears the tooltips.
-    s.prog.platform.messages.clear();
     s.convertWith(PiecesScript({"x\n"}));
     s.clickStart();
     QCOMPARE(s.status(0), QString("Complete"));
@@ -863,8 +876,8 @@ void TestConversionRun::outputFolderRemovedDuringItem()
         QVERIFY2(tip.contains("writing the output"), qPrintable(tip));
     }
     QVERIFY(s.toolTip(1).isEmpty());
-    QCOMPARE(s.prog.platform.messages.size(), 1);
-    QVERIFY2(s.prog.platform.messages[0].text.contains("2 of 3"), qPrintable(s.prog.platform.messages[0].text));
+    QCOMPARE(s.prog.platform.questions.size(), 1);
+    QVERIFY2(s.prog.platform.questions[0].text.contains("2 of 3"), qPrintable(s.prog.platform.questions[0].text));
     QVERIFY(s.idleLook());
 }
 
@@ -949,8 +962,8 @@ void TestConversionRun::outputWithoutLengthFails()
     s.clickStart();
     QCOMPARE(s.status(0), QString("Failed"));
     QCOMPARE(s.toolTip(0), QString("The output has no playable length."));
-    QCOMPARE(s.prog.platform.messages.size(), 1);
-    const FakePlatform::Message &m = s.prog.platform.messages[0];
+    QCOMPARE(s.prog.platform.questions.size(), 1);
+    const FakePlatform::Question &m = s.prog.platform.questions[0];
     QVERIFY2(m.text.startsWith("1 of 1 files could not be converted."), qPrintable(m.text));
     QVERIFY(!m.text.contains("successfully"));
     QCOMPARE(m.caption, QString("Velvo"));
@@ -1045,7 +1058,7 @@ void TestConversionRun::encoderMessagesAndLog()
     const QStringList logs = QDir(s.prog.stateDir()).entryList({"velvo-*.log"}, QDir::Files, QDir::Name);
     QCOMPARE(logs.size(), 2);
     const QString lastLog = s.prog.stateDir() + logs.last();
-    QVERIFY2(s.prog.platform.messages.last().text.contains(lastLog), qPrintable(s.prog.platform.messages.last().text));
+    QVERIFY2(s.prog.platform.questions.last().text.contains(lastLog), qPrintable(s.prog.platform.questions.last().text));
     QFile first(s.prog.stateDir() + logs.first());
     QVERIFY(first.open(QIODevice::ReadOnly));
     const QByteArray firstText = first.readAll();
@@ -1067,7 +1080,7 @@ void TestConversionRun::terminationSignalDuringRun()
     Driver d(s.form);
     d.when([&] { return s.form->labCurProgress->text() == "30%" && s.encoder().childPid() > 0; },
            [&] {
-               encoderPid = s.form->Encoder->ProcessId();
+               encoderPid = s.form->EncoderProcessIds().value(0);
                ::kill(::getpid(), SIGTERM);
            });
     QElapsedTimer clock;

@@ -4,8 +4,10 @@
 #include "conversion/EncoderProcess.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -33,21 +35,51 @@ bool Gone(qint64 pid)
     return pid > 0 && !QFile::exists(QStringLiteral("/proc/%1").arg(pid));
 }
 
-// Reads until the output ends; every piece is checked against the size limit.
-QByteArray ReadAll(TEncoderProcess &process, bool keepAlive, int timeoutMs = -1, QList<int> *sizes = nullptr)
+// The state letter of a process in /proc ('S', 'R', 'T' when stopped...).
+char ProcessState(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return '?';
+    const QByteArray text = stat.readAll();
+    const int paren = text.lastIndexOf(')');
+    return paren >= 0 && paren + 2 < text.size() ? text.at(paren + 2) : '?';
+}
+
+// Reads until the output ends, through the signals or the blocking way;
+// every piece is checked against the size limit.
+QByteArray ReadAll(TEncoderProcess &process, bool signalDriven, int timeoutMs = -1, QList<int> *sizes = nullptr)
 {
     QByteArray all;
-    QByteArray chunk;
-    while (process.ReadChunk(chunk, keepAlive, timeoutMs)) {
-        if (chunk.isEmpty() || chunk.size() > TEncoderProcess::ChunkSize) {
-            qWarning("bad chunk size %d", int(chunk.size()));
-            return QByteArray("<bad chunk>");
-        }
+    bool bad = false;
+    const auto take = [&](const QByteArray &chunk) {
+        bad = bad || chunk.isEmpty() || chunk.size() > TEncoderProcess::ChunkSize;
         if (sizes)
             sizes->append(int(chunk.size()));
         all += chunk;
+    };
+    if (!signalDriven) {
+        QByteArray chunk;
+        while (process.ReadChunk(chunk, timeoutMs))
+            take(chunk);
+    } else {
+        int ends = 0;
+        const QMetaObject::Connection pieces = QObject::connect(&process, &TEncoderProcess::OutputRead, take);
+        const QMetaObject::Connection end = QObject::connect(&process, &TEncoderProcess::Ended, [&] {
+            ++ends;
+            // Nothing more comes after the end.
+            QObject::disconnect(pieces);
+        });
+        QElapsedTimer clock;
+        clock.start();
+        while (ends == 0 && clock.elapsed() < 30000)
+            QTest::qWait(5);
+        QTest::qWait(20);
+        QObject::disconnect(end);
+        if (ends != 1)
+            return QByteArray("<ended ") + QByteArray::number(ends) + " times>";
     }
-    return all;
+    return bad ? QByteArray("<bad chunk>") : all;
 }
 
 } // namespace
@@ -74,7 +106,6 @@ private slots:
     void chunksNeverExceedLimit();
     void burstSplitIntoPieces_data();
     void burstSplitIntoPieces();
-    void keepAliveHandlesEvents();
     void blockingReadHandlesNoEvents();
 
     // Ending
@@ -87,6 +118,8 @@ private slots:
     void timeLimitKillsHangingEncoder();
     void timeLimitUnusedWhenEncoderEnds();
     void destructorKillsEncoder();
+    void pauseStopsTheWholeGroup();
+    void threadsReachTheEncoder();
 
     // Start failures
     void startFailures();
@@ -213,11 +246,11 @@ void TestEncoderProcess::chunksNeverExceedLimit()
                                      "out tail\\r\\n\nraw 4095 c\nraw 1 d\nexit 0\n"));
     const QByteArray expected = "head\n" + QByteArray(5000, 'a') + "[E]" + QByteArray(9000, 'b') + "tail\r\n"
         + QByteArray(4095, 'c') + "d";
-    for (const bool keepAlive : {true, false}) {
+    for (const bool signalDriven : {true, false}) {
         TEncoderProcess process;
         QVERIFY(process.Start(m_fake->path(), ConvertCommand("/i", "", "/o")));
         QList<int> sizes;
-        const QByteArray all = ReadAll(process, keepAlive, -1, &sizes);
+        const QByteArray all = ReadAll(process, signalDriven, -1, &sizes);
         QCOMPARE(all.size(), expected.size());
         QCOMPARE(all, expected);
         QVERIFY(sizes.size() >= 4); // 14000 bytes and more cannot come in fewer pieces
@@ -228,53 +261,25 @@ void TestEncoderProcess::chunksNeverExceedLimit()
 
 void TestEncoderProcess::burstSplitIntoPieces_data()
 {
-    QTest::addColumn<bool>("keepAlive");
-    QTest::newRow("keep alive") << true;
+    QTest::addColumn<bool>("signalDriven");
+    QTest::newRow("signals") << true;
     QTest::newRow("blocking") << false;
 }
 
 void TestEncoderProcess::burstSplitIntoPieces()
 {
-    QFETCH(bool, keepAlive);
+    QFETCH(bool, signalDriven);
     m_fake->setScript(QStringLiteral("raw 10000 q\nexit 0\n"));
     TEncoderProcess process;
     QVERIFY(process.Start(m_fake->path(), ConvertCommand("/i", "", "/o")));
-    // Let the whole burst arrive before the first read.
-    QTRY_VERIFY(!process.Running());
+    // Let the whole burst arrive before the first read, with no event handled.
+    QThread::msleep(300);
     QList<int> sizes;
-    QCOMPARE(ReadAll(process, keepAlive, -1, &sizes), QByteArray(10000, 'q'));
+    QCOMPARE(ReadAll(process, signalDriven, -1, &sizes), QByteArray(10000, 'q'));
     QCOMPARE(sizes, (QList<int>{4095, 4095, 1810}));
     QByteArray chunk("left over");
-    QVERIFY(!process.ReadChunk(chunk, keepAlive));
+    QVERIFY(!process.ReadChunk(chunk));
     QVERIFY(chunk.isEmpty());
-}
-
-void TestEncoderProcess::keepAliveHandlesEvents()
-{
-    m_fake->setScript(QStringLiteral("out before\nsleep 1500\nout after\n"));
-    int ticks = 0;
-    QTimer timer;
-    timer.setInterval(20);
-    connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
-    timer.start();
-
-    TEncoderProcess process;
-    QVERIFY(process.Start(m_fake->path(), ConvertCommand("/i", "", "/o")));
-    QByteArray all;
-    QByteArray chunk;
-    int mostTicksInOneRead = 0;
-    for (;;) {
-        const int before = ticks;
-        const bool more = process.ReadChunk(chunk, true);
-        mostTicksInOneRead = std::max(mostTicksInOneRead, ticks - before);
-        if (!more)
-            break;
-        all += chunk;
-    }
-    QCOMPARE(all, QByteArray("beforeafter"));
-    // The timer kept running while a read waited through the silence.
-    QVERIFY2(mostTicksInOneRead >= 10, qPrintable(QString::number(mostTicksInOneRead)));
-    QVERIFY(process.ExitedNormally());
 }
 
 void TestEncoderProcess::blockingReadHandlesNoEvents()
@@ -314,11 +319,11 @@ void TestEncoderProcess::exitStates()
     QFETCH(bool, killed);
     QFETCH(QByteArray, output);
     m_fake->setScript(script);
-    for (const bool keepAlive : {true, false}) {
+    for (const bool signalDriven : {true, false}) {
         TEncoderProcess process;
         QVERIFY(process.Start(m_fake->path(), ConvertCommand("/i", " -x 1", "/o")));
         QVERIFY(process.ProcessId() > 0);
-        QCOMPARE(ReadAll(process, keepAlive), output);
+        QCOMPARE(ReadAll(process, signalDriven), output);
         // Known as soon as the output has ended, with no further waiting.
         QVERIFY(!process.Running());
         QCOMPARE(process.ExitedNormally(), normal);
@@ -363,7 +368,7 @@ void TestEncoderProcess::killDuringSilentReadEndsGroup()
     QVERIFY(Gone(pid)); // reaped: no zombie left
     QTRY_VERIFY(!Alive(child));
     QByteArray chunk;
-    QVERIFY(!process.ReadChunk(chunk, true));
+    QVERIFY(!process.ReadChunk(chunk));
 }
 
 void TestEncoderProcess::killIsHarmlessAfterEnd()
@@ -384,8 +389,8 @@ void TestEncoderProcess::killIsHarmlessAfterEnd()
 
 void TestEncoderProcess::killAfterEndReachesLeftovers_data()
 {
-    QTest::addColumn<bool>("keepAlive");
-    QTest::newRow("keep alive") << true;
+    QTest::addColumn<bool>("signalDriven");
+    QTest::newRow("signals") << true;
     QTest::newRow("blocking") << false;
 }
 
@@ -394,11 +399,11 @@ void TestEncoderProcess::killAfterEndReachesLeftovers_data()
 // run ends what it left behind.
 void TestEncoderProcess::killAfterEndReachesLeftovers()
 {
-    QFETCH(bool, keepAlive);
+    QFETCH(bool, signalDriven);
     m_fake->setScript(QStringLiteral("out a\nchild\nout b\nexit 0\n"));
     TEncoderProcess process;
     QVERIFY(process.Start(m_fake->path(), ConvertCommand("/i", "", "/o")));
-    QCOMPARE(ReadAll(process, keepAlive), QByteArray("ab"));
+    QCOMPARE(ReadAll(process, signalDriven), QByteArray("ab"));
     QVERIFY(process.ExitedNormally());
     const qint64 child = m_fake->childPid();
     QVERIFY(child > 0);
@@ -455,6 +460,49 @@ void TestEncoderProcess::destructorKillsEncoder()
     QTRY_VERIFY(!Alive(child));
 }
 
+void TestEncoderProcess::pauseStopsTheWholeGroup()
+{
+    m_fake->setScript(QStringLiteral("child\nout started\nhang\n"));
+    TEncoderProcess process;
+    QVERIFY(process.Start(m_fake->path(), ConvertCommand("/i", "", "/o")));
+    QTRY_VERIFY(m_fake->childPid() > 0);
+    const qint64 pid = process.ProcessId();
+    const qint64 child = m_fake->childPid();
+    process.Pause();
+    QVERIFY(process.Paused());
+    QTRY_COMPARE(ProcessState(pid), 'T');
+    QTRY_COMPARE(ProcessState(child), 'T');
+    process.Resume();
+    QVERIFY(!process.Paused());
+    QTRY_VERIFY(ProcessState(pid) != 'T');
+    QTRY_VERIFY(ProcessState(child) != 'T');
+
+    // Ended while paused: continued first, then gone at once.
+    process.Pause();
+    QTRY_COMPARE(ProcessState(pid), 'T');
+    int ends = 0;
+    connect(&process, &TEncoderProcess::Ended, this, [&ends] { ++ends; });
+    process.KillEncoder();
+    QTRY_COMPARE(ends, 1);
+    QVERIFY(process.Killed());
+    QVERIFY(!process.Paused());
+    QTRY_VERIFY(!Alive(child));
+}
+
+void TestEncoderProcess::threadsReachTheEncoder()
+{
+    m_fake->setScript(QStringLiteral("out <$THREADS>\n"));
+    const QByteArray outside = qgetenv("VXENC_THREADS");
+    qunsetenv("VXENC_THREADS");
+    TEncoderProcess process;
+    QVERIFY(process.Start(m_fake->path(), ConvertCommand("/i", "", "/o"), 3));
+    QCOMPARE(ReadAll(process, true), QByteArray("<3>"));
+    QVERIFY(process.Start(m_fake->path(), ConvertCommand("/i", "", "/o")));
+    QCOMPARE(ReadAll(process, true), QByteArray("<->"));
+    if (!outside.isNull())
+        qputenv("VXENC_THREADS", outside);
+}
+
 void TestEncoderProcess::startFailures()
 {
     TEncoderProcess process;
@@ -462,7 +510,7 @@ void TestEncoderProcess::startFailures()
     QByteArray chunk;
 
     QVERIFY(!process.Start(ProgramDir() + QStringLiteral("missing.dll"), command));
-    QVERIFY(!process.ReadChunk(chunk, false));
+    QVERIFY(!process.ReadChunk(chunk));
     QVERIFY(!process.ExitedNormally());
     QVERIFY(!process.Killed());
     QCOMPARE(process.ExitCode(), -1);
@@ -472,7 +520,7 @@ void TestEncoderProcess::startFailures()
     QVERIFY(QFile::copy(m_fake->path(), plain));
     QVERIFY(QFile::setPermissions(plain, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     QVERIFY(!process.Start(plain, command));
-    QVERIFY(!process.ReadChunk(chunk, true));
+    QVERIFY(!process.ReadChunk(chunk));
 
     // A folder is no program either.
     QVERIFY(!process.Start(ProgramDir(), command));

@@ -116,7 +116,8 @@ void TestOutputNaming::overwriteModeOverwritesNumberedName()
     Touch(m_out + "clip.mp4");
     Touch(m_out + "clip_1.mp4");
     TOutputRequest r = Request("clip", 1, false);
-    r.runInputs = {m_out + "clip.mp4"};
+    const TFileSet inputs({m_out + "clip.mp4"});
+    r.runInputs = &inputs;
     QCOMPARE(OutputPathFor(r), m_out + "clip_1.mp4");
 }
 
@@ -149,7 +150,8 @@ void TestOutputNaming::inputIsNeverTheOutput()
                                                    : spelling.arg(m_out);
     QVERIFY(QFile::exists(input));
     TOutputRequest r = Request("clip", 5, rename);
-    r.runInputs = {m_out + "other.avi", input};
+    const TFileSet inputs({m_out + "other.avi", input});
+    r.runInputs = &inputs;
     const QString out = OutputPathFor(r);
     QCOMPARE(out, m_out + "clip_5.mp4");
     QVERIFY(!SameFileOnDisk(out, input));
@@ -160,7 +162,8 @@ void TestOutputNaming::outputOfOneItemNeverAnotherInput()
     // Item 1 would write b.mp4, which item 2 reads.
     Touch(m_out + "b.mp4");
     TOutputRequest r = Request("b", 1, false);
-    r.runInputs = {m_dir->path() + "/a.avi", m_out + "b.mp4"};
+    const TFileSet inputs({m_dir->path() + "/a.avi", m_out + "b.mp4"});
+    r.runInputs = &inputs;
     QCOMPARE(OutputPathFor(r), m_out + "b_1.mp4");
 }
 
@@ -170,7 +173,8 @@ void TestOutputNaming::numberedNameThatIsAnInputIsNumberedAgain()
     Touch(m_out + "clip_2.mp4");
     for (bool rename : {false, true}) {
         TOutputRequest r = Request("clip", 2, rename);
-        r.runInputs = {m_out + "clip.mp4", m_out + "clip_2.mp4"};
+        const TFileSet inputs({m_out + "clip.mp4", m_out + "clip_2.mp4"});
+        r.runInputs = &inputs;
         QCOMPARE(OutputPathFor(r), m_out + "clip_2_2.mp4");
     }
 }
@@ -198,9 +202,12 @@ void TestOutputNaming::sameFile()
     QVERIFY(SameFileOnDisk(m_out + "a.mp4", m_out + "/a.mp4"));
     QVERIFY(!SameFileOnDisk(m_out + "a.mp4", m_out + "b.mp4"));
     QVERIFY(!SameFileOnDisk(m_out + "a.mp4", m_out + "c.mp4"));
-    QVERIFY(IsAnyFileOf(m_out + "./b.mp4", {m_out + "a.mp4", m_out + "b.mp4"}));
-    QVERIFY(!IsAnyFileOf(m_out + "c.mp4", {m_out + "a.mp4", m_out + "b.mp4"}));
-    QVERIFY(!IsAnyFileOf(m_out + "a.mp4", {}));
+    const TFileSet files({m_out + "a.mp4", m_out + "b.mp4", "/no/such/file"});
+    QVERIFY(files.Contains(m_out + "./b.mp4"));
+    QVERIFY(!files.Contains(m_out + "c.mp4"));
+    QVERIFY(files.Contains("/no/such/file")); // by its text alone
+    QVERIFY(!files.Contains("/no/such//file"));
+    QVERIFY(!TFileSet().Contains(m_out + "a.mp4"));
 }
 
 void TestOutputNaming::itemArguments_data()

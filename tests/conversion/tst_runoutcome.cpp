@@ -152,7 +152,8 @@ private slots:
         r.position = 2;
         QCOMPARE(OutputPathFor(r), r.folder + "clip.mp4");
         // Overwrite mode still never replaces an output this run has made.
-        r.runOutputs = {r.folder + "clip.mp4", r.folder + "clip_2.mp4"};
+        const QSet<QString> taken{r.folder + "clip.mp4", r.folder + "clip_2.mp4"};
+        r.runOutputs = &taken;
         QCOMPARE(OutputPathFor(r), r.folder + "clip_2_2.mp4");
     }
 

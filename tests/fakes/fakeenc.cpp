@@ -4,7 +4,8 @@
 //
 //   [measure]      the lines below run when the arguments are exactly -i <file>
 //   [convert]      the lines below run otherwise
-//   out <text>     text to stdout; escapes \n \r \t \\, $IN (input) and $OUT (last argument)
+//   out <text>     text to stdout; escapes \n \r \t \\, $IN (input), $OUT (last argument)
+//                  and $THREADS (the processor share it was given, "-" for none)
 //   err <text>     the same on stderr
 //   raw <n> <c>    n bytes of the character c to stdout
 //   sleep <ms>
@@ -178,6 +179,10 @@ std::string Expand(const std::string &text)
         } else if (text.compare(i, 4, "$OUT") == 0) {
             result += g_out;
             i += 3;
+        } else if (text.compare(i, 8, "$THREADS") == 0) {
+            const char *threads = std::getenv("VXENC_THREADS");
+            result += threads ? threads : "-";
+            i += 7;
         } else {
             result += c;
         }

@@ -43,6 +43,7 @@ private slots:
     void unwritableProgramFolder();
     void unreadablePreferences();
     void terminationSignalWritesTheSameLayout();
+    void conversionsAtOnce();
 };
 
 void TestPreferences::generalKeysWrittenUnderTheHeader()
@@ -464,6 +465,50 @@ void TestPreferences::terminationSignalWritesTheSameLayout()
     QCOMPARE(file.readAll(),
              QByteArray("[Main]\r\nOverwrite=1\r\nAuto Turn Off=0\r\nAuto Exit=0\r\nAuto Open Dir=1\r\n"
                         "Syn Mode=0\r\nOutput Path=" + folder.toUtf8() + "\r\nProfile=0\r\n"));
+}
+
+void TestPreferences::conversionsAtOnce()
+{
+    // The shipped file chooses "Automatic" in both sections.
+    {
+        QTemporaryDir copy;
+        QVERIFY(QFile::copy(QString(VELVO_SOURCE_DIR) + "data/Preferences.ini", copy.path() + "/p.ini"));
+        TNewInifile ini(copy.path() + "/p.ini");
+        for (const char *section : {"Main", "Default"})
+            QCOMPARE(ReadGeneralPreferences(ini, section, MainDefaults("/p/")).Simultaneous, 0);
+    }
+    // Without the key: one at a time, and a close leaves no key behind.
+    {
+        TestProgram prog;
+        prog.addProfile("First.vpf", SampleProfile);
+        prog.start();
+        QCOMPARE(SettingForm->cmbSimultaneous->currentText(), QString("1"));
+        QCOMPARE(SettingForm->cmbSimultaneous->itemText(0), QString("Automatic"));
+        QVERIFY(SettingForm->labSimultaneous->buddy() == SettingForm->cmbSimultaneous);
+        prog.stop();
+        QVERIFY(!prog.readFile("Preferences.ini").contains("Simultaneous"));
+    }
+    // A number from a larger machine stays; OK stores the choice; "Load
+    // Default" takes [Default]'s.
+    TestProgram prog;
+    prog.addProfile("First.vpf", SampleProfile);
+    prog.writePreferences("[Main]\r\nSimultaneous=40\r\n\r\n[Default]\r\nSimultaneous=0\r\n");
+    TMainForm *form = prog.start();
+    const auto stored = [&prog] {
+        TNewInifile ini(prog.path("Preferences.ini"));
+        return ReadGeneralPreferences(ini, "Main", MainDefaults("/p/")).Simultaneous;
+    };
+    QCOMPARE(SettingForm->cmbSimultaneous->currentText(), QString("40"));
+    QCOMPARE(SettingForm->CurrentGeneralPreferences().Simultaneous, 40);
+    form->tbtnSetting->click();
+    SettingForm->cmbSimultaneous->setCurrentIndex(1);
+    SettingForm->btnOK->click();
+    QCOMPARE(stored(), 1);
+    form->tbtnSetting->click();
+    SettingForm->btnDefault->click();
+    QCOMPARE(SettingForm->cmbSimultaneous->currentText(), QString("Automatic"));
+    SettingForm->btnOK->click();
+    QCOMPARE(stored(), 0);
 }
 
 QTEST_MAIN(TestPreferences)

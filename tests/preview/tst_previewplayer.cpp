@@ -405,6 +405,7 @@ private slots:
         };
         // (Rows added by AddFile alone leave the toolbar button as it was.)
         form->tbtnStartClick();
+        WaitForRunEnd(form);
         QVERIFY2(checked, qPrintable(prog->platform.messages.isEmpty() ? QString("no message")
                                                                      : prog->platform.messages.last().text));
         QCOMPARE(graph->state, IMediaGraph::Running);

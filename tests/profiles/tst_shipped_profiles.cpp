@@ -406,7 +406,7 @@ private:
         if (!encoder.Start(m_prog->path("vxenc.dll"), ConvertCommand(source, arguments, output)))
             return false;
         QByteArray all, chunk;
-        while (encoder.ReadChunk(chunk, false, 120000))
+        while (encoder.ReadChunk(chunk, 120000))
             all += chunk;
         log = arguments + "\n" + QString::fromLocal8Bit(all);
         return !encoder.TimedOut() && encoder.ExitedNormally() && encoder.ExitCode() == 0;

@@ -85,7 +85,7 @@ public:
     bool OpenDocument(const QString &path) override
     {
         opened.append(path);
-        return true;
+        return openResult;
     }
     bool PowerOff(QString &reason) override
     {
@@ -104,6 +104,28 @@ public:
     {
         ++inhibitEnds;
         inhibitHeld = false;
+    }
+    void ShowTaskbarProgress(double progress, int count) override
+    {
+        taskbar.append(QStringLiteral("%1/%2").arg(qRound(progress * 100)).arg(count));
+    }
+    void ClearTaskbarProgress() override { taskbar.append(QStringLiteral("clear")); }
+    void Notify(const QString &summary, const QString &body, const QString &actionLabel,
+                const std::function<void()> &onAction) override
+    {
+        notifications.append({summary, body, actionLabel, onAction});
+    }
+
+    struct Notification {
+        QString summary;
+        QString body;
+        QString actionLabel;
+        std::function<void()> onAction; // what picking the action does
+    };
+
+    void WatchColorScheme(std::function<void(ColorScheme)> report) override
+    {
+        colorSchemeReport = std::move(report);
     }
 
     struct Question {
@@ -130,6 +152,7 @@ public:
     QStringList folderCaptions;
     QQueue<QString> folderResults;       // "" means cancelled
     QStringList opened;
+    bool openResult = true;              // false: as without a program to open it
     int powerOffs = 0;
     bool powerOffResult = true;
     QString powerOffRefusal = QStringLiteral("Interactive authentication required.");
@@ -137,4 +160,7 @@ public:
     int inhibitEnds = 0;
     bool inhibitHeld = false;
     bool inhibitResult = true;           // false: as without logind
+    QStringList taskbar;                 // "<percent>/<files left>" or "clear", one per update
+    QList<Notification> notifications;
+    std::function<void(ColorScheme)> colorSchemeReport; // what the program follows; tests call it as the portal would
 };

@@ -1,4 +1,5 @@
 #include "TestProgram.h"
+#include "app/Theme.h"
 
 #include "app/Forms.h"
 #include "app/MainForm.h"
@@ -7,8 +8,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
 TestProgram::TestProgram()
 {
@@ -94,6 +98,8 @@ void TestProgram::writeFile(const QString &relative, const QByteArray &content)
 TMainForm *TestProgram::start(const QStringList &arguments, bool show, bool settle)
 {
     stop();
+    // The font the program chooses: the designed one unless a test set its own.
+    UseDesktopFont();
     TMainForm *form = CreateForms(arguments);
     m_started = true;
     if (show) {
@@ -117,4 +123,22 @@ void TestProgram::stop()
         DestroyForms();
         m_started = false;
     }
+}
+
+void WaitForRunEnd(TMainForm *form, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    // Each wait below returns at least this often.
+    QTimer wake;
+    wake.start(5);
+    while ((form->RunState != 0 || form->WaitingToStart()) && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void StartAndWait(TMainForm *form, int timeoutMs)
+{
+    QTest::mouseClick(form->tbtnStart, Qt::LeftButton);
+    WaitForRunEnd(form, timeoutMs);
 }

@@ -60,6 +60,12 @@ private:
 // Waits (handling events) until every file on its way into form's task list
 // is added and measured; false when that takes longer than timeoutMs.
 bool WaitUntilMeasured(TMainForm *form, int timeoutMs = 30000);
+// Handles window events until the run started by Start is over (one that
+// waits for measures first included), its closing actions included (the
+// window is idle again, or closed), or timeoutMs passed.
+void WaitForRunEnd(TMainForm *form, int timeoutMs = 120000);
+// Clicks Start and waits for the run to end.
+void StartAndWait(TMainForm *form, int timeoutMs = 120000);
 
 // Child lookup by objectName that fails the calling test when absent.
 #define FIND(Type, root, name)                                                                     \
