@@ -411,21 +411,25 @@ void TMainForm::MeasureAnswered(quint64 ticket, const MeasureResult &result)
         ltvTask->topLevelItem(row)->setData(0, MeasureTicketRole, QVariant());
         ltvItemData rec;
         ReadItemData(row, sdAll, rec);
-        rec.LengthText = result.LengthText;
-        rec.FrameSizeText = result.FrameSize;
-        rec.SourceEnd = result.LengthText;
-        for (int subItem : {siLength, siFrameSize, siSourceEnd})
+        // Only what changes is written: a file that cannot be measured
+        // changes nothing.
+        const auto set = [&](int subItem, const QString &text) {
+            if (SubItemText(rec, subItem) == text)
+                return;
+            SubItemText(rec, subItem) = text;
             WriteItemData(row, subItem, rec);
+        };
+        set(siLength, result.LengthText);
+        set(siFrameSize, result.FrameSize);
+        set(siSourceEnd, result.LengthText);
         // The clip takes the whole file unless the user has set its end
         // meanwhile (an earlier start is refused while the length is unknown).
         if (!(rec.ClipEndSec > 0)) {
-            rec.ClipEnd = result.LengthText;
-            rec.ClipLength = result.LengthText;
             const double length = TimeTextToSeconds(result.LengthText);
-            if (rec.ClipStartSec > 0 && length > rec.ClipStartSec)
-                rec.ClipLength = SecondsToTimeText(length - rec.ClipStartSec);
-            WriteItemData(row, siClipLength, rec);
-            WriteItemData(row, siClipEnd, rec);
+            set(siClipLength, rec.ClipStartSec > 0 && length > rec.ClipStartSec
+                                  ? SecondsToTimeText(length - rec.ClipStartSec)
+                                  : result.LengthText);
+            set(siClipEnd, result.LengthText);
             if (row == SelectedIndex() && vleOutput->Values(KeyEndTime).isEmpty())
                 vleOutput->SetValues(KeyEndTime, rec.ClipEnd);
         }
