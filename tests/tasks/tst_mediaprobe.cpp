@@ -241,6 +241,13 @@ private slots:
         QVERIFY(!form->WaitingToStart());
         QVERIFY(status->text().isEmpty());
         QVERIFY(form->tbtnStart->isEnabled());
+        // Escape, like Stop, without a question.
+        form->tbtnStart->click();
+        QVERIFY(form->WaitingToStart());
+        form->activateWindow();
+        QTest::keyClick(form, Qt::Key_Escape);
+        QVERIFY(!form->WaitingToStart());
+        QVERIFY(prog.platform.messages.isEmpty());
         QVERIFY(WaitUntilMeasured(form));
         QTest::qWait(100);
         QVERIFY(prog.fakeEncoder().conversions().isEmpty());
