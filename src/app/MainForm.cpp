@@ -12,7 +12,6 @@
 #include "prefs/Preferences.h"
 #include "common/ProgramFolder.h"
 #include "common/UserFolders.h"
-#include "conversion/EncoderProcess.h"
 #include "conversion/PartialsList.h"
 #include "ini/NewInifiles.h"
 #include "preview/PreviewWidgets.h"
@@ -91,7 +90,6 @@ TMainForm::TMainForm(const QStringList &arguments, QWidget *parent) : QMainWindo
     MainForm = this;
     InitIconResources();
     setObjectName("MainForm");
-    Encoder = new TEncoderProcess(this);
     FormCreate(arguments);
 }
 

@@ -9,6 +9,7 @@
 #include "tasks/ItemData.h"
 
 #include <QMainWindow>
+#include <QHash>
 #include <QStringList>
 #include <QVector>
 #include <functional>
@@ -31,7 +32,6 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
 class TBalloonTip;
-class TEncoderProcess;
 class TConversionRun;
 class TCompletionActions;
 class TRunStatusDelegate;
@@ -44,11 +44,15 @@ class TDSTrackBar;
 class IMediaGraph;
 class TVideoArea;
 
+struct MeasureResult;
+
 // Where a row keeps what the encoder said when the row was last converted.
 constexpr int EncoderMessagesRole = Qt::UserRole + 1;
 // Set on a row that a stopped run converted, so that the next Start can
 // offer to convert only the others.
 constexpr int ConvertedBeforeStopRole = Qt::UserRole + 2;
+// Where a row keeps the ticket of its measure until the measure answers.
+constexpr int MeasureTicketRole = Qt::UserRole + 3;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -183,17 +187,19 @@ public:
     // Index of the row captions (duplicate test) and the list's mouse and key
     // events; owned by the window.
     class TTaskListHelper *TaskHelper = nullptr;
-    // media probe
-    void ProbeMedia(const QString &path);
-    // Runs the encoder's measure of path and collects its report. False when
-    // it could not be started or did not end within ProbeTimeoutMs.
-    // Blocks; keepAlive is no longer honoured (the run checks its outputs
-    // with a measure of its own).
-    bool MeasureReport(const QString &path, bool keepAlive, QByteArray &report);
-    QString ProbeLengthText, ProbeFrameSize, ProbeStart, ProbeEnd;
-    // An encoder that has not ended after this long is killed and the file
-    // gets empty texts.
-    int ProbeTimeoutMs = 30000;
+    // media probe: each added row is measured off the window; its Length,
+    // Size and clip end fill in when its measure answers.
+    class TMeasureQueue *Measures = nullptr;
+    // Files and folders being added (folders are listed and added in slices).
+    class TAddQueue *Adding = nullptr;
+    // Rows whose measure has not answered yet, and entries not yet added.
+    int MeasuresPending() const;
+    int AddsPending() const;
+    // Start with rows still being added or measured: the run begins by
+    // itself once the last has answered, unless Stop gives up waiting first.
+    // False when nothing is pending and the run can start now.
+    bool StartWhenMeasured();
+    bool WaitingToStart() const { return m_startWhenMeasured; }
     // After Move Up/Down: one change report for the rows touched, the new selection.
     void FinishMove(const QVector<bool> &before, const QVector<bool> &after, int first, int last);
     // The task list kept on disk (tasks/MainFormTaskState.cpp): offers back the
@@ -238,14 +244,13 @@ public:
     bool PreferencesLoaded = false;
 
     // ---- conversion (conversion/) ----
-    TEncoderProcess *Encoder = nullptr; // the task list's measure
     // The run going on (conversion/ConversionRun.h), null while idle.
     TConversionRun *ConversionRun = nullptr;
     // From Start until the window is idle again, completion actions included:
     // 0 idle, 1 running, 2 stop requested.
     int RunState = 0;
     int ElapsedSeconds = 0, RemainingSeconds = 0;
-    // Ends the task list's measure and every encoder of the run.
+    // Ends every encoder of the run.
     void KillEncoder();
     void tbtnStartClick();
     void tbtnStopClick();
@@ -346,6 +351,14 @@ private:
     bool AskToReplace(const QVector<bool> &skip, QVector<bool> &keepExisting);
 
     bool m_shown = false;
+    bool m_startWhenMeasured = false;
+    bool m_startDue = false; // the waiting start is about to run
+    void MeasureAnswered(quint64 ticket, const MeasureResult &result);
+    int FindMeasuredRow(quint64 ticket);
+    void QueueMeasure(int row);
+    void ShowMeasuringNotice();
+    void StopWaitingToStart();
+    QHash<quint64, int> m_measureRowHints; // ticket -> the row it was added as
     QString m_notices[3]; // by TNotice
     // The run's row shown on the current bar and "Converting:", -1 for none.
     int m_shownItem = -1;

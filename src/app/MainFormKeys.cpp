@@ -82,6 +82,9 @@ void TMainForm::SetupKeyboard()
 
 void TMainForm::AskToStop()
 {
+    // A start waiting for measures loses nothing by giving up: no question.
+    if (WaitingToStart())
+        tbtnStop->click();
     if (RunState != 1)
         return;
     if (Platform::Instance().MessageBox(this, QStringLiteral("Stop the conversion?"), QStringLiteral("Stop"),

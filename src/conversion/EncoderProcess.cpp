@@ -40,6 +40,12 @@ constexpr int ReapWaitMs = 5000;
 
 } // namespace
 
+std::function<void()> EncoderChildSetup()
+{
+    const pid_t parentPid = ::getpid();
+    return [parentPid] { PrepareChildProcess(parentPid, -1); };
+}
+
 EncoderCommand MeasureCommand(const QString &givenInput)
 {
     const QString inputPath = FullPath(givenInput);
@@ -72,9 +78,8 @@ TEncoderProcess::TEncoderProcess(QObject *parent)
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     // The encoder reads nothing; an ended input keeps it from waiting for any.
     m_process->setStandardInputFile(QProcess::nullDevice());
-    // Its own process group, so that a kill reaches whatever it started;
-    // it ends with this program, even one killed outright, and holds no
-    // descriptor of ours but the output file handed over.
+    // Beyond what every encoder child gets, the output file handed over is
+    // the one descriptor of ours it keeps.
     const pid_t self = ::getpid();
     m_process->setChildProcessModifier([this, self] { PrepareChildProcess(self, m_outputFd); });
     connect(m_process, &QProcess::readyReadStandardOutput, this, &TEncoderProcess::HandOut);

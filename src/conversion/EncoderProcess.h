@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QProcess;
 
 // A command line kept twice: as the text a log would show (paths in double
@@ -27,6 +29,13 @@ EncoderCommand MeasureCommand(const QString &inputPath);
 // item's -ss/-t pieces) are split on blanks.
 EncoderCommand ConvertCommand(const QString &inputPath, const QString &arguments,
                               const QString &outputPath);
+
+// What an encoder process (a conversion or a measure) does before it runs the
+// program (common/ChildProcess): it takes a process group of its own, so that
+// a kill reaches whatever it starts, it ends with the program that started
+// it, even one killed outright, and it keeps no descriptor of the program's.
+// For QProcess::setChildProcessModifier, made in the parent.
+std::function<void()> EncoderChildSetup();
 
 // The environment variable that tells the encoder how many processors it may use.
 inline const char *EncoderThreadsVariable() { return "VXENC_THREADS"; }

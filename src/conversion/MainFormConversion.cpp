@@ -110,7 +110,6 @@ void TMainForm::SetupConversion()
 
 void TMainForm::KillEncoder()
 {
-    Encoder->KillEncoder();
     if (ConversionRun)
         ConversionRun->Stop();
 }
@@ -139,6 +138,8 @@ void TMainForm::tbtnStartClick()
         return;
     }
     if (ltvTask->topLevelItemCount() == 0)
+        return;
+    if (StartWhenMeasured())
         return;
     QVector<bool> skip;
     AskToResume(skip);

@@ -95,7 +95,7 @@ void TestProgram::writeFile(const QString &relative, const QByteArray &content)
         file.write(content);
 }
 
-TMainForm *TestProgram::start(const QStringList &arguments, bool show)
+TMainForm *TestProgram::start(const QStringList &arguments, bool show, bool settle)
 {
     stop();
     // The font the program chooses: the designed one unless a test set its own.
@@ -106,7 +106,15 @@ TMainForm *TestProgram::start(const QStringList &arguments, bool show)
         form->show();
         QCoreApplication::processEvents();
     }
+    if (settle)
+        WaitUntilMeasured(form);
     return form;
+}
+
+bool WaitUntilMeasured(TMainForm *form, int timeoutMs)
+{
+    return QTest::qWaitFor([form] { return form->AddsPending() == 0 && form->MeasuresPending() == 0; },
+                           timeoutMs);
 }
 
 void TestProgram::stop()
@@ -124,7 +132,7 @@ void WaitForRunEnd(TMainForm *form, int timeoutMs)
     // Each wait below returns at least this often.
     QTimer wake;
     wake.start(5);
-    while (form->RunState != 0 && clock.elapsed() < timeoutMs)
+    while ((form->RunState != 0 || form->WaitingToStart()) && clock.elapsed() < timeoutMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
