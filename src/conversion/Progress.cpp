@@ -112,12 +112,15 @@ void TMessageTail::Clear()
 
 namespace {
 
+// A line of the encoder's own, as it is shown: "vxenc: " and something
+// more ("vxenc: " alone says nothing and counts as any other line).
 bool IsNote(const QByteArray &line)
 {
     int i = 0;
     while (i < line.size() && (line.at(i) == ' ' || line.at(i) == '\t'))
         ++i;
-    return line.mid(i, 7) == "vxenc: ";
+    return line.mid(i, 7) == "vxenc: "
+        && QString::fromUtf8(line).trimmed().startsWith(QLatin1String("vxenc: "));
 }
 
 // Whether lines holding that many notes are beyond the tail's limits.

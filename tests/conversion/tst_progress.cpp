@@ -309,6 +309,10 @@ void TestProgress::messageTailKeepsLastLines()
     for (int i = 0; i < MaxKeptNotes + 50; ++i)
         tail.Add("vxenc: note\n");
     QCOMPARE(tail.Lines().size(), MaxKeptNotes + 3);
+    // "vxenc: " with nothing after it says nothing: an ordinary line.
+    TMessageTail one(1);
+    one.Add("vxenc: \nlast\n");
+    QCOMPARE(one.Lines(), QStringList{"last"});
 }
 
 QTEST_APPLESS_MAIN(TestProgress)
