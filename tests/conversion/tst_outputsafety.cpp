@@ -185,32 +185,6 @@ private slots:
         QCOMPARE(Entries(s.outDir).filter(".part-").size(), 3);
     }
 
-    void whileWrittenThePartialIsPrivateAndRecorded()
-    {
-        Setup s;
-        s.addClip("a.avi", "00:00:02.00");
-        s.convertWith("[convert]\nout banner\\n\nout streams\\n\nout frame=1 time=1.00 \\r\nsleep 1500\nexit 0\n");
-        int mode = -1;
-        QString recorded;
-        Driver d(s.form);
-        d.when([&] { return !Entries(s.outDir).filter(".part-").isEmpty(); }, [&] {
-            struct stat info {};
-            ::stat(QFile::encodeName(s.outDir + Entries(s.outDir).filter(".part-").first()).constData(), &info);
-            mode = int(info.st_mode & 0777);
-            recorded = QString::fromUtf8(
-                Read(VelvoStateFolder() + QString("/partials-%1.list").arg(QCoreApplication::applicationPid())));
-        });
-        s.clickStart();
-        QCOMPARE(mode, 0600);
-        QVERIFY2(recorded.contains(QString::fromLatin1(QFile::encodeName(s.outDir).toPercentEncoding("/"))
-                                   + ".a.mp4.part-"),
-                 qPrintable(recorded));
-        QCOMPARE(s.status(0), QString("Complete"));
-        // Named and gone from the list: nothing is left for a later start.
-        QVERIFY(!QFileInfo::exists(VelvoStateFolder() + QString("/partials-%1.list").arg(QCoreApplication::applicationPid())));
-        QCOMPARE(Entries(s.outDir), QStringList{"a.mp4"});
-    }
-
     void renameModeTakesTheNextNumberForANameTakenMeanwhile()
     {
         Setup s;

@@ -110,24 +110,6 @@ private slots:
         QVERIFY(QFileInfo::exists(m_out + "clip.mp4"));
     }
 
-    void aNameTakenMeanwhileIsKept()
-    {
-        TPartialOutput partial;
-        QString error;
-        QVERIFY(partial.Create(m_out + "clip.mp4", error));
-        QVERIFY(Write(m_out + "clip.mp4", "the user's own"));
-        QCOMPARE(partial.Rename("clip.mp4", false), TPartialOutput::Commit::NameTaken);
-        QCOMPARE(Read(m_out + "clip.mp4"), QByteArray("the user's own"));
-        QCOMPARE(int(Stat(partial.Path()).st_mode & 07777), 0600);
-        // The caller takes the next number; replacing is asked for explicitly.
-        QCOMPARE(partial.Rename("clip_1.mp4", false), TPartialOutput::Commit::Done);
-        QVERIFY(Write(m_out + "b.mp4", "old"));
-        TPartialOutput second;
-        QVERIFY(second.Create(m_out + "b.mp4", error));
-        QCOMPARE(second.Rename("b.mp4", true), TPartialOutput::Commit::Done);
-        QCOMPARE(Read(m_out + "b.mp4"), QByteArray());
-    }
-
     void aSwappedPartialNeverBecomesTheOutput()
     {
         // Another member of a shared folder replaces the partial name with a

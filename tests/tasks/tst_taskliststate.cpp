@@ -357,13 +357,20 @@ private slots:
         prog.addProfile("B.vpf", SampleProfile);
         const QByteArray prefs = "[Main]\r\nProfile=1\r\nOutput Path=" + prog.dir().toUtf8() + "\r\n";
         prog.writePreferences(prefs);
+        // Two programs died, each leaving its list.
         const QString input = prog.path("in/kept.avi");
-        QVERIFY(Touch(input));
+        const QString other = prog.path("in/other.avi");
+        QVERIFY(Touch(input) && Touch(other));
         TTaskListSnapshot left;
         left.Pid = DeadPid();
         left.Rows << RowTexts(input, "OK", "kept name");
         const QString leftover = TaskListPath(StateFolder(prog), left.Pid);
         WriteLeftover(leftover, TaskListText(left));
+        TTaskListSnapshot second;
+        second.Pid = DeadPid();
+        second.Rows << RowTexts(other, "OK");
+        const QString secondLeftover = TaskListPath(StateFolder(prog), second.Pid);
+        WriteLeftover(secondLeftover, TaskListText(second));
 
         QProcess velvo;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -381,45 +388,21 @@ private slots:
         QCOMPARE(velvo.exitStatus(), QProcess::NormalExit);
         QCOMPARE(velvo.exitCode(), 0);
         // Nothing answered, nothing lost, nothing changed.
-        QCOMPARE(StateFiles(prog), QStringList{QFileInfo(leftover).fileName()});
-        QCOMPARE(ReadSnapshot(leftover).Rows, left.Rows);
-        QCOMPARE(prog.readFile("Preferences.ini"), prefs);
-
-        // The next start asks again, and Yes brings the row back.
-        TMainForm *form = prog.start();
-        QCOMPARE(prog.platform.messages.size(), 1);
-        QCOMPARE(Captions(form), QStringList{input});
-        QCOMPARE(Row(form, 0).OutputName, QString("kept name"));
-        QCOMPARE(form->cmbProfile->currentText(), QString("B"));
-    }
-
-    void sessionEndInsideTheStartUpChangesNoPreference()
-    {
-        // Ended while the question waits, in the program itself: the kept
-        // list goes back under its name and Preferences.ini is not written.
-        TestProgram prog;
-        prog.addProfile("A.vpf", SampleProfile);
-        prog.fakeEncoder();
-        const QByteArray prefs = "[Main]\r\nProfile=0\r\nOverwrite=0\r\n";
-        prog.writePreferences(prefs);
-        QStringList leftovers;
-        for (int i = 0; i < 2; ++i) {
-            TTaskListSnapshot left;
-            left.Pid = DeadPid();
-            left.Rows << RowTexts(prog.path(QString("in/%1.avi").arg(i)), "OK");
-            leftovers << TaskListPath(StateFolder(prog), left.Pid);
-            WriteLeftover(leftovers.last(), TaskListText(left));
-        }
-        prog.platform.onMessage = [](const FakePlatform::Message &) { MainForm->EndSession(); };
-        prog.start({}, false);
-        QCOMPARE(prog.platform.messages.size(), 1);
-        prog.stop();
-        QStringList expected;
-        for (const QString &path : leftovers)
-            expected << QFileInfo(path).fileName();
+        QStringList expected{QFileInfo(leftover).fileName(), QFileInfo(secondLeftover).fileName()};
         expected.sort();
         QCOMPARE(StateFiles(prog), expected);
+        QCOMPARE(ReadSnapshot(leftover).Rows, left.Rows);
+        QCOMPARE(ReadSnapshot(secondLeftover).Rows, second.Rows);
         QCOMPARE(prog.readFile("Preferences.ini"), prefs);
+
+        // The next start asks again, and Yes brings the rows back.
+        TMainForm *form = prog.start();
+        QCOMPARE(prog.platform.messages.size(), 2);
+        QStringList captions = Captions(form);
+        captions.sort();
+        QCOMPARE(captions, QStringList({input, other}));
+        QCOMPARE(Row(form, Captions(form).indexOf(input)).OutputName, QString("kept name"));
+        QCOMPARE(form->cmbProfile->currentText(), QString("B"));
     }
 
     void aFileInSeveralListsComesOnce()
