@@ -306,12 +306,7 @@ void TConversionRun::StartItem(int index)
     job.Slot = FreeSlot();
     m_jobs.push_back(std::move(owned));
     if (!StartEncoder(job)) {
-        QFile::remove(job.Partial);
-        job.Messages.exitText = QStringLiteral("could not be started");
-        job.Messages.verification = QStringLiteral("The encoder could not be started.");
-        ++m_failed;
-        FinishItem(job, StatusFailed(), QStringLiteral("The encoder could not be started."));
-        EndRunEarly(TRunEnd::NoEncoder);
+        EncoderNotStarted(job);
         return;
     }
     emit ItemStarted(index);
@@ -358,6 +353,18 @@ bool TConversionRun::StartEncoder(TJob &job)
                               EncoderThreads(m_snapshot.Processors, m_slots, job.Slot));
 }
 
+void TConversionRun::EncoderNotStarted(TJob &job)
+{
+    const QString reason = QStringLiteral("The encoder could not be started.");
+    QFile::remove(job.Partial);
+    job.Messages.exitText = QStringLiteral("could not be started");
+    job.Messages.verification = reason;
+    ++m_failed;
+    FinishItem(job, StatusFailed(), reason);
+    // Later items would not start either.
+    EndRunEarly(TRunEnd::NoEncoder);
+}
+
 void TConversionRun::TakeOutput(TJob &job, const QByteArray &piece)
 {
     job.Tail.Add(piece);
@@ -381,12 +388,7 @@ void TConversionRun::EncoderEnded(TJob &job)
         return;
     }
     if (encoder.StartFailed()) {
-        QFile::remove(job.Partial);
-        job.Messages.exitText = QStringLiteral("could not be started");
-        job.Messages.verification = QStringLiteral("The encoder could not be started.");
-        ++m_failed;
-        FinishItem(job, StatusFailed(), QStringLiteral("The encoder could not be started."));
-        EndRunEarly(TRunEnd::NoEncoder);
+        EncoderNotStarted(job);
         return;
     }
     if (encoder.ExitedNormally() && job.CurrentTime > 0 && job.CurrentTime < job.ClipSeconds) {

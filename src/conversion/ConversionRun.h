@@ -125,6 +125,7 @@ private:
     QString ReserveName(TJob &job);
     void NamePartial(TJob &job);
     bool StartEncoder(TJob &job);
+    void EncoderNotStarted(TJob &job);
     void TakeOutput(TJob &job, const QByteArray &piece);
     void EncoderEnded(TJob &job);
     void CheckOutput(TJob &job);

@@ -39,6 +39,18 @@ constexpr int ReapWaitMs = 5000;
 
 } // namespace
 
+void EndWithTheProgram(QProcess *process)
+{
+    const pid_t parentPid = ::getpid();
+    process->setChildProcessModifier([parentPid] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // The program may have ended before the setting took hold.
+        if (::getppid() != parentPid)
+            ::_exit(127);
+    });
+}
+
 EncoderCommand MeasureCommand(const QString &givenInput)
 {
     const QString inputPath = FullPath(givenInput);
@@ -71,16 +83,7 @@ TEncoderProcess::TEncoderProcess(QObject *parent)
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     // The encoder reads nothing; an ended input keeps it from waiting for any.
     m_process->setStandardInputFile(QProcess::nullDevice());
-    const pid_t parentPid = ::getpid();
-    m_process->setChildProcessModifier([parentPid] {
-        // Its own process group, so that a kill reaches whatever it started;
-        // and it ends with the program that started it, even one killed
-        // outright.
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parentPid)
-            ::_exit(127);
-    });
+    EndWithTheProgram(m_process);
     connect(m_process, &QProcess::readyReadStandardOutput, this, &TEncoderProcess::HandOut);
     connect(m_process, &QProcess::finished, this, &TEncoderProcess::Finish);
     connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {

@@ -28,6 +28,11 @@ EncoderCommand MeasureCommand(const QString &inputPath);
 EncoderCommand ConvertCommand(const QString &inputPath, const QString &arguments,
                               const QString &outputPath);
 
+// A child started with this runs in its own process group (so that a kill
+// reaches whatever it starts) and ends with the program that started it,
+// even one killed outright.
+void EndWithTheProgram(QProcess *process);
+
 // The environment variable that tells the encoder how many processors it may use.
 inline const char *EncoderThreadsVariable() { return "VXENC_THREADS"; }
 

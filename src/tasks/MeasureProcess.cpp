@@ -8,7 +8,6 @@
 #include <QTimer>
 
 #include <csignal>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 TMeasureProcess::TMeasureProcess(QObject *parent)
@@ -18,15 +17,7 @@ TMeasureProcess::TMeasureProcess(QObject *parent)
 {
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->setStandardInputFile(QProcess::nullDevice());
-    const pid_t parentPid = ::getpid();
-    m_process->setChildProcessModifier([parentPid] {
-        // Its own group, so an end reaches whatever it started; and it ends
-        // with the program that started it, even one killed outright.
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parentPid)
-            ::_exit(127);
-    });
+    EndWithTheProgram(m_process);
     m_limit->setSingleShot(true);
     connect(m_limit, &QTimer::timeout, this, [this] { End(false); });
     connect(m_process, &QProcess::readyReadStandardOutput, this, &TMeasureProcess::Collect);

@@ -3,6 +3,8 @@
 // up, and what the desktop is told.
 #include "ConversionTestUtil.h"
 
+#include "Clips.h"
+
 #include "TestFiles.h"
 #include "conversion/RunStatusDelegate.h"
 #include "tasks/TaskListState.h"
@@ -16,16 +18,6 @@ namespace {
 
 const QString Success = "The coversion is completed successfully.";
 const QString Canceled = "The Coversion is canceled.";
-
-char ProcessState(qint64 pid)
-{
-    QFile stat(QString("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return '?';
-    const QByteArray text = stat.readAll();
-    const int paren = text.lastIndexOf(')');
-    return paren >= 0 && paren + 2 < text.size() ? text.at(paren + 2) : '?';
-}
 
 // What the Status cell of a row shows, as drawn.
 QString DrawnStatus(Setup &s, int row)

@@ -1,6 +1,7 @@
 // The run object without a window, with the fake encoder: several items at
 // once with reserved names and processor shares, Stop, Pause, failures,
 // warnings, and a run ended with the program.
+#include "Clips.h"
 #include "FakeEncoder.h"
 #include "TestFiles.h"
 #include "conversion/ConversionRun.h"
@@ -14,16 +15,6 @@
 #include <memory>
 
 namespace {
-
-char ProcessState(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
-        return '?';
-    const QByteArray text = stat.readAll();
-    const int paren = text.lastIndexOf(')');
-    return paren >= 0 && paren + 2 < text.size() ? text.at(paren + 2) : '?';
-}
 
 bool Alive(qint64 pid)
 {
