@@ -7,6 +7,7 @@
 // (5) the run's own cost per item for 2,000 items against 500, and the memory
 // a run of 2,000 items takes.
 // Usage: bench_conversion [number of clips, default 10] [seconds per clip, default 8]
+// BENCH_PART=several or BENCH_PART=cost runs that part alone.
 #include "BenchReport.h"
 #include "FakeEncoder.h"
 #include "Clips.h"
@@ -356,6 +357,11 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int count = argc > 1 ? qMax(1, atoi(argv[1])) : 10;
     const double seconds = argc > 2 ? qMax(1.0, atof(argv[2])) : 8.0;
+    const QByteArray part = qgetenv("BENCH_PART");
+    if (part == "several")
+        return SeveralAtOnce() ? 0 : 1;
+    if (part == "cost")
+        return CostPerItem() ? 0 : 1;
 
     TestProgram prog;
     if (!prog.useRealEncoder()) {
