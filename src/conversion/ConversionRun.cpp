@@ -242,10 +242,20 @@ int TConversionRun::FreeSlot() const
     for (int slot = 0;; ++slot) {
         bool used = false;
         for (const auto &job : m_jobs)
-            used = used || job->Slot == slot;
+            used = used || (!job->Checking && job->Slot == slot);
         if (!used)
             return slot;
     }
+}
+
+int TConversionRun::SlotsTaken() const
+{
+    // One at a time, an item is done only once its output is judged, as
+    // the list shows it; side by side a slot is an encoder, and the next
+    // item starts while the last one's output is still being checked.
+    if (m_slots == 1)
+        return int(m_jobs.size());
+    return int(std::count_if(m_jobs.begin(), m_jobs.end(), [](const auto &job) { return !job->Checking; }));
 }
 
 double TConversionRun::DoneBesides(const TJob &job) const
@@ -266,7 +276,7 @@ void TConversionRun::FillSlots()
         return;
     m_filling = true;
     const int count = int(m_snapshot.Items.size());
-    while (!m_stopping && !m_paused && int(m_jobs.size()) < m_slots && m_next < count) {
+    while (!m_stopping && !m_paused && SlotsTaken() < m_slots && m_next < count) {
         const int index = m_next++;
         if (!m_snapshot.Skip[index])
             StartItem(index);
@@ -409,10 +419,12 @@ void TConversionRun::EncoderEnded(TJob &job)
     end.crashed = encoder.Killed();
     end.exitCode = encoder.ExitCode();
     end.outputFolderGone = !job.Folder->StillThere();
-    if (!encoder.ExitedNormally() || end.outputFolderGone)
+    if (!encoder.ExitedNormally() || end.outputFolderGone) {
         Conclude(job, FailureText(end, job.Messages.lines));
-    else
-        CheckOutput(job);
+        return;
+    }
+    CheckOutput(job);
+    FillSlots();
 }
 
 void TConversionRun::CheckOutput(TJob &job)

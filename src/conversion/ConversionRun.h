@@ -140,6 +140,7 @@ private:
     double DoneBesides(const TJob &job) const;
     TJob *JobOf(int index) const;
     int FreeSlot() const;
+    int SlotsTaken() const;
 
     TRunSnapshot m_snapshot;
     std::vector<std::unique_ptr<TJob>> m_jobs; // in the order they started

@@ -58,7 +58,7 @@ public:
         run = std::make_unique<TConversionRun>(snapshot);
         connect(run.get(), &TConversionRun::ItemStarted, this, [this](int index) {
             started << index;
-            mostAtOnce = std::max(mostAtOnce, int(run->RunningItems().size()));
+            mostAtOnce = std::max(mostAtOnce, int(run->EncoderProcessIds().size()));
         });
         connect(run.get(), &TConversionRun::ItemProgress, this,
                 [this](int index, const TChunkProgress &) { progressed << index; });
