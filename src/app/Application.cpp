@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/Theme.h"
 
 #include "app/Forms.h"
 #include "app/MainForm.h"
@@ -85,9 +86,7 @@ void InstallTerminationHandlers()
 int RunVelvo(int argc, char **argv)
 {
     TApplication app(argc, argv);
-    QFont font("DejaVu Sans");
-    font.setPixelSize(11);
-    QApplication::setFont(font);
+    UseDesktopFont();
     InstallTerminationHandlers();
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();

@@ -2,6 +2,7 @@
 
 #include "app/AboutBox.h"
 #include "app/MainForm.h"
+#include "app/Theme.h"
 #include "profiles/CustomSize.h"
 #include "settings/Settings.h"
 
@@ -28,6 +29,12 @@ TMainForm *CreateForms(const QStringList &arguments)
     AboutBox = new TAboutBox(main);
     SettingForm = new TSettingForm(main);
     SizeForm = new TSizeForm(main);
+    // An armed completion action shows in the main window, whatever armed it.
+    QObject::connect(SettingForm, &TSettingForm::CompletionActionsChanged, main,
+                     &TMainForm::ShowCompletionActions);
+    const TGeneralPreferences prefs = SettingForm->CurrentGeneralPreferences();
+    main->ShowCompletionActions(prefs.AutoExit, prefs.AutoTurnOff);
+    FollowDesktopColorScheme();
     return main;
 }
 

@@ -1,15 +1,16 @@
 #include "app/MainForm.h"
 
+#include "app/Accessibility.h"
 #include "app/Application.h"
 #include "app/BalloonTip.h"
 #include "app/ElidedLabel.h"
 #include "app/Forms.h"
 #include "app/SplitterBar.h"
+#include "app/TextButton.h"
 #include "common/Platform.h"
 #include "common/Named.h"
 #include "prefs/Preferences.h"
 #include "common/ProgramFolder.h"
-#include "conversion/EncoderProcess.h"
 #include "ini/NewInifiles.h"
 #include "preview/PreviewWidgets.h"
 #include "profiles/CustomSize.h"
@@ -18,16 +19,19 @@
 #include "profiles/ValueListEditor.h"
 #include "settings/Settings.h"
 #include "tasks/FileTypes.h"
+#include "tasks/TaskListView.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -58,16 +62,7 @@ static void InitIconResources()
 namespace {
 
 constexpr int BottomPanelWidth = 607;
-
-// Without a name given, assistive technology reads the control's own text
-// (a label's changing value included), never the object name.
-template <typename Label = QLabel>
-Label *MakeLabel(QWidget *parent, const char *name, const QString &text, int x, int y, int w = 110)
-{
-    auto *label = Named(new Label(text, parent), name);
-    label->setGeometry(x, y, w, 18);
-    return label;
-}
+constexpr int BottomStripHeight = 77;
 
 // Wide enough for "100%".
 int PercentLabelWidth(const QLabel *label)
@@ -77,12 +72,21 @@ int PercentLabelWidth(const QLabel *label)
 
 } // namespace
 
+QLabel *MakeCaption(QWidget *parent, const char *name, const QString &text, QWidget *buddy, int gap)
+{
+    // Without a name given, assistive technology reads the label's own text.
+    auto *label = Named(new QLabel(text, parent), name);
+    label->setContentsMargins(0, 0, gap, 0);
+    if (buddy)
+        label->setBuddy(buddy);
+    return label;
+}
+
 TMainForm::TMainForm(const QStringList &arguments, QWidget *parent) : QMainWindow(parent)
 {
     MainForm = this;
     InitIconResources();
     setObjectName("MainForm");
-    Encoder = new TEncoderProcess(this);
     FormCreate(arguments);
 }
 
@@ -102,6 +106,8 @@ void TMainForm::SetNotice(TNotice source, const QString &text)
             break;
         }
     }
+    btnWhenDone->setVisible(!shown.isEmpty() && shown == Notice(TNotice::WhenDone)
+                            && Notice(TNotice::RunWarning).isEmpty() && Notice(TNotice::Measuring).isEmpty());
     if (labStatus->text() == shown)
         return;
     labStatus->setText(shown);
@@ -109,6 +115,17 @@ void TMainForm::SetNotice(TNotice source, const QString &text)
     // The label's text is its accessible name; tell assistive tools it changed.
     QAccessibleEvent event(labStatus, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&event);
+}
+
+void TMainForm::ShowCompletionActions(bool autoExit, bool autoTurnOff)
+{
+    // The computer is turned off first; exiting follows only a cancelled countdown.
+    QString text;
+    if (autoTurnOff)
+        text = QStringLiteral("When done: turn off the computer");
+    else if (autoExit)
+        text = QStringLiteral("When done: exit the program");
+    SetNotice(TNotice::WhenDone, text);
 }
 
 QString TMainForm::Notice(TNotice source) const
@@ -171,7 +188,7 @@ void TMainForm::BuildToolbar()
     connect(tbtnUp, &QToolButton::clicked, this, &TMainForm::tbtnUpClick);
     connect(tbtnDown, &QToolButton::clicked, this, &TMainForm::tbtnDownClick);
     connect(tbtnRemove, &QToolButton::clicked, this, &TMainForm::tbtnRemoveClick);
-    connect(tbtnClear, &QToolButton::clicked, this, &TMainForm::tbtnClearClick);
+    connect(tbtnClear, &QToolButton::clicked, this, &TMainForm::AskToClear);
     connect(tbtnStart, &QToolButton::clicked, this, &TMainForm::tbtnStartClick);
     connect(tbtnPause, &QToolButton::clicked, this, &TMainForm::tbtnPauseClick);
     connect(tbtnStop, &QToolButton::clicked, this, &TMainForm::tbtnStopClick);
@@ -193,7 +210,7 @@ void TMainForm::BuildMainPanel()
     panLeft->setFixedWidth(10);
     listRow->addWidget(panLeft);
 
-    ltvTask = Named(new QTreeWidget(panMain), "ltvTask", "Task List");
+    ltvTask = Named(new TTaskListView(panMain), "ltvTask", "Task List");
     ltvTask->setRootIsDecorated(false);
     ltvTask->setUniformRowHeights(true);
     ltvTask->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -212,9 +229,7 @@ void TMainForm::BuildMainPanel()
     for (int c = 1 + FirstHiddenSubItem; c <= SubItemCount; ++c)
         ltvTask->setColumnHidden(c, true);
     ltvTask->header()->setAccessibleName("Task List columns");
-    ltvTask->header()->setStyleSheet("QHeaderView::section { background-color: rgb(243,243,243); "
-                                      "border: 0px; border-right: 1px solid rgb(210,210,210); "
-                                      "border-bottom: 1px solid rgb(210,210,210); padding-left: 4px; }");
+    ReportCellChanges(ltvTask);
     ltvTask->installEventFilter(this);
     listRow->addWidget(ltvTask, 1);
     column->addLayout(listRow, 1);
@@ -232,59 +247,157 @@ void TMainForm::BuildMainPanel()
     labStatus->setContentsMargins(10, 2, 10, 2);
     labStatus->setWordWrap(true);
     labStatus->setVisible(false);
-    column->addWidget(labStatus);
+    // Beside an armed completion action: the way to change it, also during a run.
+    btnWhenDone = Named(new QToolButton(panMain), "btnWhenDone", "Change what happens when the task is completed");
+    btnWhenDone->setText("Change");
+    btnWhenDone->setVisible(false);
+    ppmWhenDone = Named(new QMenu(btnWhenDone), "ppmWhenDone", "When done");
+    mniWhenDoneExit = ppmWhenDone->addAction("Exit the program when the task is completed.");
+    mniWhenDoneExit->setObjectName("mniWhenDoneExit");
+    mniWhenDoneTurnOff = ppmWhenDone->addAction("Turn off the computer when the task is completed.");
+    mniWhenDoneTurnOff->setObjectName("mniWhenDoneTurnOff");
+    for (QAction *action : {mniWhenDoneExit, mniWhenDoneTurnOff})
+        action->setCheckable(true);
+    ppmWhenDone->addSeparator();
+    QAction *settings = ppmWhenDone->addAction("Settings...");
+    settings->setObjectName("mniWhenDoneSettings");
+    // Shown without waiting for it, below the button.
+    connect(btnWhenDone, &QToolButton::clicked, this,
+            [this] { ppmWhenDone->popup(btnWhenDone->mapToGlobal(QPoint(0, btnWhenDone->height()))); });
+    connect(ppmWhenDone, &QMenu::aboutToShow, this, [this, settings] {
+        const TGeneralPreferences prefs = SettingForm->CurrentGeneralPreferences();
+        mniWhenDoneExit->setChecked(prefs.AutoExit);
+        mniWhenDoneTurnOff->setChecked(prefs.AutoTurnOff);
+        settings->setEnabled(tbtnSetting->isEnabled());
+    });
+    connect(mniWhenDoneExit, &QAction::triggered, this,
+            [](bool on) { SettingForm->SetCompletionActions(on, SettingForm->chkTurnoff->isChecked()); });
+    connect(mniWhenDoneTurnOff, &QAction::triggered, this,
+            [](bool on) { SettingForm->SetCompletionActions(SettingForm->chkExit->isChecked(), on); });
+    connect(settings, &QAction::triggered, this, [this] {
+        if (tbtnSetting->isEnabled())
+            tbtnSettingClick();
+    });
+    auto *statusRow = new QHBoxLayout;
+    statusRow->setContentsMargins(0, 0, 10, 0);
+    statusRow->setSpacing(0);
+    statusRow->addWidget(labStatus, 1);
+    statusRow->addWidget(btnWhenDone);
+    column->addLayout(statusRow);
 
     panBottom = Named(new QWidget(panMain), "panBottom", "Bottom strip");
-    panBottom->setFixedHeight(77);
+    // 77 pixels as designed; a larger font makes it as high as its rows need.
+    panBottom->setMinimumHeight(BottomStripHeight);
+    panBottom->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // Both looks share the strip; only one is shown at a time.
+    auto *strip = new QGridLayout(panBottom);
+    strip->setContentsMargins(0, 0, 0, 0);
     column->addWidget(panBottom);
+    panBottom->installEventFilter(this);
 
-    // Idle look: profile and output folder.
+    // Idle look: profile and output folder. At the designed font the fields
+    // start at 83 and end where their buttons begin; the buttons are 75 wide,
+    // 15 from the right edge, Browse 10 before Open.
     panBottomCenter = Named(new QWidget(panBottom), "panBottomCenter", "Profile and output");
-    panBottomCenter->setGeometry(0, 0, BottomPanelWidth, 77);
-    labProfile = MakeLabel(panBottomCenter, "labProfile", "Profile:", 10, 14, 70);
+    strip->addWidget(panBottomCenter, 0, 0);
+    auto *idle = new QGridLayout(panBottomCenter);
+    idle->setContentsMargins(10, 11, 15, 10);
+    idle->setHorizontalSpacing(0);
+    idle->setVerticalSpacing(8);
+    idle->setColumnMinimumWidth(0, 73);
+    idle->setColumnStretch(1, 1);
+    idle->setColumnMinimumWidth(3, 10);
     cmbProfile = Named(new QComboBox(panBottomCenter), "cmbProfile", "Profile");
-    cmbProfile->setGeometry(83, 12, 400, 22);
-    bbtnSetting = Named(new QPushButton("&Setting", panBottomCenter), "bbtnSetting", "Setting");
-    bbtnSetting->setGeometry(500, 11, 75, 24);
-    labOutputPath = MakeLabel(panBottomCenter, "labOutputPath", "Output Path:", 10, 46, 70);
+    labProfile = MakeCaption(panBottomCenter, "labProfile", "P&rofile:", cmbProfile, 3);
+    bbtnSetting = Named(new TTextButton("&Setting", panBottomCenter), "bbtnSetting", "Setting");
     edtOutputdir = Named(new QLineEdit(panBottomCenter), "edtOutputdir", "Output Path");
-    edtOutputdir->setGeometry(83, 44, 330, 22);
-    bbtnBrowser = Named(new QPushButton("&Browse", panBottomCenter), "bbtnBrowser", "Browse");
-    bbtnBrowser->setGeometry(420, 43, 75, 24);
-    bbtnOpen = Named(new QPushButton("&Open", panBottomCenter), "bbtnOpen", "Open");
-    bbtnOpen->setGeometry(500, 43, 75, 24);
+    labOutputPath = MakeCaption(panBottomCenter, "labOutputPath", "Output &Path:", edtOutputdir, 3);
+    bbtnBrowser = Named(new TTextButton("&Browse", panBottomCenter), "bbtnBrowser", "Browse");
+    bbtnOpen = Named(new TTextButton("&Open", panBottomCenter), "bbtnOpen", "Open");
+    for (QWidget *field : {static_cast<QWidget *>(cmbProfile), static_cast<QWidget *>(edtOutputdir)}) {
+        field->setMinimumHeight(22);
+        field->setMinimumWidth(40);
+    }
+    idle->addWidget(labProfile, 0, 0);
+    idle->addWidget(cmbProfile, 0, 1, 1, 3, Qt::AlignVCenter);
+    idle->addWidget(bbtnSetting, 0, 4);
+    idle->addWidget(labOutputPath, 1, 0);
+    idle->addWidget(edtOutputdir, 1, 1, Qt::AlignVCenter);
+    idle->addWidget(bbtnBrowser, 1, 2);
+    idle->addWidget(bbtnOpen, 1, 4);
     // The output type list is kept but never shown.
-    labType = MakeLabel(panBottomCenter, "labType", "Output Type:", 0, 0);
+    labType = Named(new QLabel("Output Type:", panBottomCenter), "labType");
+    labType->adjustSize();
     labType->setVisible(false);
     cmbType = Named(new QComboBox(panBottomCenter), "cmbType", "Output Type");
     cmbType->setVisible(false);
 
-    // Running look: progress.
+    // Running look: progress. At the designed font the values start at 115,
+    // the rows are 18, 18, 19 and 18 high from 2 down, the bars 15 high and 8
+    // before their percentages, which end 2 inside the strip.
     panBottomLeft = Named(new QWidget(panBottom), "panBottomLeft", "Progress");
-    panBottomLeft->setGeometry(0, 0, BottomPanelWidth, 77);
-    labConverting = MakeLabel(panBottomLeft, "labConverting", "Converting:", 10, 2);
-    labConvertingFile = MakeLabel<TElidedLabel>(panBottomLeft, "labConvertingFile", "No File", 115, 2, 480);
-    labElapsedCaption = MakeLabel(panBottomLeft, "labElapsedCaption", "Time Elapsed:", 10, 20);
-    labElapsed = MakeLabel(panBottomLeft, "labElapsed", "00:00:00", 115, 20, 80);
-    labRemainingCaption = MakeLabel(panBottomLeft, "labRemainingCaption", "Time Remaining:", 220, 20);
-    labRemaining = MakeLabel(panBottomLeft, "labRemaining", "00:00:00", 330, 20, 80);
-    labCurrentCaption = MakeLabel(panBottomLeft, "labCurrentCaption", "Current Progress:", 10, 38);
+    strip->addWidget(panBottomLeft, 0, 0);
+    auto *running = new QGridLayout(panBottomLeft);
+    running->setContentsMargins(10, 2, 0, 2);
+    running->setSpacing(0);
+    running->setColumnMinimumWidth(0, 105);
+    running->setColumnStretch(1, 1);
+    for (int row = 0; row < 4; ++row)
+        running->setRowMinimumHeight(row, row == 2 ? 19 : 18);
+    labConverting = MakeCaption(panBottomLeft, "labConverting", "Converting:");
+    labConvertingFile = Named(new TElidedLabel("No File", panBottomLeft), "labConvertingFile");
+    // Shortened by design: the name never widens the window.
+    labConvertingFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    labConvertingFile->setContentsMargins(0, 0, 5, 0);
+    labElapsedCaption = MakeCaption(panBottomLeft, "labElapsedCaption", "Time Elapsed:");
+    labElapsed = Named(new QLabel("00:00:00", panBottomLeft), "labElapsed");
+    labRemainingCaption = MakeCaption(panBottomLeft, "labRemainingCaption", "Time Remaining:");
+    labRemaining = Named(new QLabel("00:00:00", panBottomLeft), "labRemaining");
+    labCurrentCaption = MakeCaption(panBottomLeft, "labCurrentCaption", "Current Progress:");
     pgbCurrent = Named(new QProgressBar(panBottomLeft), "pgbCurrent", "Current Progress");
-    pgbCurrent->setGeometry(115, 40, 400, 15);
-    pgbCurrent->setTextVisible(false);
-    labCurProgress = MakeLabel(panBottomLeft, "labCurProgress", "0%", 580, 38, 30);
-    labCurProgress->resize(PercentLabelWidth(labCurProgress), labCurProgress->height());
-    labTotalCaption = MakeLabel(panBottomLeft, "labTotalCaption", "Total Progress:", 10, 57);
+    labCurProgress = Named(new QLabel("0%", panBottomLeft), "labCurProgress");
+    labTotalCaption = MakeCaption(panBottomLeft, "labTotalCaption", "Total Progress:");
     pgbTotal = Named(new QProgressBar(panBottomLeft), "pgbTotal", "Total Progress");
-    pgbTotal->setGeometry(115, 59, 400, 15);
-    pgbTotal->setTextVisible(false);
-    labTotalProgress = MakeLabel(panBottomLeft, "labTotalProgress", "0%", 580, 57, 30);
-    labTotalProgress->resize(PercentLabelWidth(labTotalProgress), labTotalProgress->height());
-    for (QProgressBar *bar : {pgbCurrent, pgbTotal}) {
+    labTotalProgress = Named(new QLabel("0%", panBottomLeft), "labTotalProgress");
+    // The times are as wide as "00:00:00" needs (80 as designed), the
+    // percentages as "100%" needs, whatever they show at the moment.
+    for (QLabel *time : {labElapsed, labRemaining})
+        time->setMinimumWidth(qMax(80, time->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 4));
+    for (QLabel *percent : {labCurProgress, labTotalProgress})
+        percent->setFixedWidth(PercentLabelWidth(percent));
+    auto *times = new QGridLayout;
+    times->setSpacing(0);
+    times->setColumnMinimumWidth(0, 105);
+    times->setColumnMinimumWidth(1, 110);
+    times->setColumnStretch(3, 1);
+    times->addWidget(labElapsed, 0, 0);
+    times->addWidget(labRemainingCaption, 0, 1);
+    times->addWidget(labRemaining, 0, 2);
+    running->addWidget(labConverting, 0, 0);
+    running->addWidget(labConvertingFile, 0, 1);
+    running->addWidget(labElapsedCaption, 1, 0);
+    running->addLayout(times, 1, 1);
+    auto progressRow = [&](int row, QLabel *caption, QProgressBar *bar, QLabel *percent) {
+        bar->setFixedHeight(15);
+        bar->setTextVisible(false);
         bar->setRange(0, 100);
         bar->setValue(0);
-    }
-    panMain->installEventFilter(this);
+        // The bar sits 2 below the top of its row, the percentage level with the caption.
+        auto *barColumn = new QVBoxLayout;
+        barColumn->setContentsMargins(0, 2, 0, 0);
+        barColumn->setSpacing(0);
+        barColumn->addWidget(bar);
+        barColumn->addStretch(1);
+        auto *line = new QHBoxLayout;
+        line->setContentsMargins(0, 0, 2, 0);
+        line->setSpacing(8);
+        line->addLayout(barColumn, 1);
+        line->addWidget(percent);
+        running->addWidget(caption, row, 0);
+        running->addLayout(line, row, 1);
+    };
+    progressRow(2, labCurrentCaption, pgbCurrent, labCurProgress);
+    progressRow(3, labTotalCaption, pgbTotal, labTotalProgress);
 
     ppmTask = Named(new QMenu(this), "ppmTask", "Task List menu");
     mniOpen = ppmTask->addAction("Open");
@@ -600,10 +713,17 @@ void TMainForm::FormClose()
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Resize) {
-        if (watched == panMain)
-            FormResize();
-        else if (watched == ltvTask)
+        if (watched == ltvTask) {
             ltvTaskResize(static_cast<QResizeEvent *>(event)->size().width());
+        } else if (watched == panBottom) {
+            // The hidden look follows the strip too, so it is laid out
+            // before it is shown.
+            for (QWidget *look : {panBottomCenter, panBottomLeft})
+                if (look->isHidden()) {
+                    look->setGeometry(panBottom->rect());
+                    look->layout()->setGeometry(look->rect());
+                }
+        }
     } else if (event->type() == QEvent::MouseButtonDblClick) {
         if (watched == panOutput)
             ToggleGroup(btnOutput, vleOutput);
@@ -615,24 +735,6 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
             ToggleGroup(btnAdvanced, vleAdvanced);
     }
     return QMainWindow::eventFilter(watched, event);
-}
-
-void TMainForm::FormResize()
-{
-    const int w = panMain->width();
-    panBottomCenter->resize(w, panBottomCenter->height());
-    panBottomLeft->resize(w, panBottomLeft->height());
-    bbtnSetting->move(panBottomCenter->width() - 90, bbtnSetting->y());
-    cmbProfile->resize(bbtnSetting->x() - 83, cmbProfile->height());
-    bbtnOpen->move(panBottomCenter->width() - 90, bbtnOpen->y());
-    bbtnBrowser->move(bbtnOpen->x() - 85, bbtnBrowser->y());
-    edtOutputdir->resize(bbtnBrowser->x() - 83, edtOutputdir->height());
-    // The percentages end 2 pixels inside the strip, so "100%" is never cut.
-    labCurProgress->move(panBottomLeft->width() - labCurProgress->width() - 2, labCurProgress->y());
-    pgbCurrent->resize(labCurProgress->x() - 123, pgbCurrent->height());
-    labTotalProgress->move(panBottomLeft->width() - labTotalProgress->width() - 2, labTotalProgress->y());
-    pgbTotal->resize(labTotalProgress->x() - 123, pgbTotal->height());
-    labConvertingFile->resize(qMax(0, w - labConvertingFile->x() - 5), labConvertingFile->height());
 }
 
 void TMainForm::ltvTaskResize(int newWidth)
@@ -649,6 +751,18 @@ void TMainForm::SideDrag(int x, Qt::MouseButtons buttons, Qt::KeyboardModifiers 
 {
     if (buttons == Qt::LeftButton && modifiers == Qt::NoModifier && x != 0)
         panProfile->setFixedWidth(qMax(0, panProfile->width() + 5 - x));
+}
+
+void TMainForm::KeepFocusDuringRun(bool running)
+{
+    // The list cannot hold the focus while a run disables it: Stop holds it
+    // meanwhile, and the list has it back afterwards unless the user moved it.
+    if (running) {
+        tbtnStop->setFocus();
+    } else if (!focusWidget() || focusWidget() == tbtnStop) {
+        ltvTask->setEnabled(true);
+        ltvTask->setFocus();
+    }
 }
 
 void TMainForm::SetListButtonsEnabled(bool enabled)
@@ -695,7 +809,13 @@ void TMainForm::bbtnOpenClick()
 
 void TMainForm::tbtnHelpClick()
 {
-    Platform::Instance().OpenDocument(HelpFile);
+    // Said without waiting for an answer: help may be asked for during a run.
+    if (!Platform::Instance().OpenDocument(HelpFile))
+        Platform::Instance().ShowNotice(
+            this,
+            QStringLiteral("The help could not be shown: no program to open it was found. The help file is \"%1\".")
+                .arg(HelpFile),
+            QStringLiteral("Help"), Platform::Icon::Information);
 }
 
 void TMainForm::tbtnSettingClick()

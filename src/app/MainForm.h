@@ -9,6 +9,7 @@
 #include "tasks/ItemData.h"
 
 #include <QMainWindow>
+#include <QHash>
 #include <QStringList>
 #include <QVector>
 #include <functional>
@@ -31,7 +32,6 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
 class TBalloonTip;
-class TEncoderProcess;
 class TConversionRun;
 class TCompletionActions;
 class TRunStatusDelegate;
@@ -44,11 +44,15 @@ class TDSTrackBar;
 class IMediaGraph;
 class TVideoArea;
 
+struct MeasureResult;
+
 // Where a row keeps what the encoder said when the row was last converted.
 constexpr int EncoderMessagesRole = Qt::UserRole + 1;
 // Set on a row that a stopped run converted, so that the next Start can
 // offer to convert only the others.
 constexpr int ConvertedBeforeStopRole = Qt::UserRole + 2;
+// Where a row keeps the ticket of its measure until the measure answers.
+constexpr int MeasureTicketRole = Qt::UserRole + 3;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -105,6 +109,9 @@ public:
     QLabel *labPreviewTime = nullptr;
     QLabel *labSkippedFiles = nullptr;
     QLabel *labStatus = nullptr; // the status line, see SetNotice
+    QToolButton *btnWhenDone = nullptr; // beside the "When done" notice: its menu changes it
+    QMenu *ppmWhenDone = nullptr;
+    QAction *mniWhenDoneExit = nullptr, *mniWhenDoneTurnOff = nullptr;
     QTimer *timerTime = nullptr;
 
     // ---- shell (app/MainForm.cpp) ----
@@ -123,11 +130,12 @@ public:
     void SetupKeyboard();
     // Escape during a run: Stop, once the user has agreed.
     void AskToStop();
-    void FormResize();
     void ltvTaskResize(int newWidth);
     void SideDrag(int x, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
     // The five list buttons that follow the task list.
     void SetListButtonsEnabled(bool enabled);
+    // Where the focus stays while a run disables the list, and returns after it.
+    void KeepFocusDuringRun(bool running);
     int LastTaskListWidth = 562;
 
     // ---- status line ----
@@ -138,6 +146,9 @@ public:
     enum class TNotice { RunWarning, Measuring, WhenDone };
     void SetNotice(TNotice source, const QString &text);
     QString Notice(TNotice source) const;
+    // The "When done: ..." notice for the completion actions armed in the
+    // settings dialog (which tells the window whenever they change).
+    void ShowCompletionActions(bool autoExit, bool autoTurnOff);
 
     // ---- task list (tasks/) ----
     void ReadItemData(int index, int selector, ltvItemData &rec) const;
@@ -148,6 +159,9 @@ public:
     void tbtnAddDirClick();
     void tbtnRemoveClick();
     void tbtnClearClick();
+    // Clear from the toolbar, the menu or Backspace: asks first when the list
+    // has more than one row.
+    void AskToClear();
     void tbtnUpClick();
     void tbtnDownClick();
     void ltvTaskClick();
@@ -173,17 +187,19 @@ public:
     // Index of the row captions (duplicate test) and the list's mouse and key
     // events; owned by the window.
     class TTaskListHelper *TaskHelper = nullptr;
-    // media probe
-    void ProbeMedia(const QString &path);
-    // Runs the encoder's measure of path and collects its report. False when
-    // it could not be started or did not end within ProbeTimeoutMs.
-    // Blocks; keepAlive is no longer honoured (the run checks its outputs
-    // with a measure of its own).
-    bool MeasureReport(const QString &path, bool keepAlive, QByteArray &report);
-    QString ProbeLengthText, ProbeFrameSize, ProbeStart, ProbeEnd;
-    // An encoder that has not ended after this long is killed and the file
-    // gets empty texts.
-    int ProbeTimeoutMs = 30000;
+    // media probe: each added row is measured off the window; its Length,
+    // Size and clip end fill in when its measure answers.
+    class TMeasureQueue *Measures = nullptr;
+    // Files and folders being added (folders are listed and added in slices).
+    class TAddQueue *Adding = nullptr;
+    // Rows whose measure has not answered yet, and entries not yet added.
+    int MeasuresPending() const;
+    int AddsPending() const;
+    // Start with rows still being added or measured: the run begins by
+    // itself once the last has answered, unless Stop gives up waiting first.
+    // False when nothing is pending and the run can start now.
+    bool StartWhenMeasured();
+    bool WaitingToStart() const { return m_startWhenMeasured; }
     // After Move Up/Down: one change report for the rows touched, the new selection.
     void FinishMove(const QVector<bool> &before, const QVector<bool> &after, int first, int last);
     // The task list kept on disk (tasks/MainFormTaskState.cpp): offers back the
@@ -195,6 +211,8 @@ public:
     void ShowOutputOptions();
     void ClearOutputOptions();
     void ApplyOutputOptions();
+    // Start and End texts that are not times: error colour and a tooltip.
+    void MarkTimeProblems();
     bool GuardOutputEditing();
 
     // ---- reached by the other windows ----
@@ -224,14 +242,13 @@ public:
     void SavePreferences();
 
     // ---- conversion (conversion/) ----
-    TEncoderProcess *Encoder = nullptr; // the task list's measure
     // The run going on (conversion/ConversionRun.h), null while idle.
     TConversionRun *ConversionRun = nullptr;
     // From Start until the window is idle again, completion actions included:
     // 0 idle, 1 running, 2 stop requested.
     int RunState = 0;
     int ElapsedSeconds = 0, RemainingSeconds = 0;
-    // Ends the task list's measure and every encoder of the run.
+    // Ends every encoder of the run.
     void KillEncoder();
     void tbtnStartClick();
     void tbtnStopClick();
@@ -328,6 +345,14 @@ private:
     void KeepAwake(bool on);
 
     bool m_shown = false;
+    bool m_startWhenMeasured = false;
+    bool m_startDue = false; // the waiting start is about to run
+    void MeasureAnswered(quint64 ticket, const MeasureResult &result);
+    int FindMeasuredRow(quint64 ticket);
+    void QueueMeasure(int row);
+    void ShowMeasuringNotice();
+    void StopWaitingToStart();
+    QHash<quint64, int> m_measureRowHints; // ticket -> the row it was added as
     QString m_notices[3]; // by TNotice
     // The run's row shown on the current bar and "Converting:", -1 for none.
     int m_shownItem = -1;
@@ -338,6 +363,11 @@ private:
     TRunStatusDelegate *m_statusDelegate = nullptr;
     TCompletionActions *m_completion = nullptr;
 };
+
+// A caption label, with its mnemonic marker ("P&rofile:") where it names a
+// control (its buddy); gap pixels stay free after its text.
+QLabel *MakeCaption(QWidget *parent, const char *name, const QString &text, QWidget *buddy = nullptr,
+                    int gap = 0);
 
 // The single instance, reachable from the other windows.
 extern TMainForm *MainForm;

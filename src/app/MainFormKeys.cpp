@@ -3,6 +3,7 @@
 // (Delete, Backspace, Return) are handled by the list.
 #include "app/MainForm.h"
 
+#include "app/Accessibility.h"
 #include "common/Platform.h"
 
 #include <QEvent>
@@ -61,6 +62,10 @@ void TMainForm::SetupKeyboard()
     bind(QKeySequence(Qt::CTRL | Qt::Key_Enter), tbtnStart, false); // the keypad's Enter
     // Its tooltip names the key with the word it shows (Pause or Resume).
     bind(QKeySequence(Qt::CTRL | Qt::Key_P), tbtnPause, false);
+    bind(QKeySequence(Qt::CTRL | Qt::Key_Up), tbtnUp);
+    bind(QKeySequence(Qt::CTRL | Qt::Key_Down), tbtnDown);
+    bind(QKeySequence(Qt::CTRL | Qt::Key_Comma), tbtnSetting);
+    InstallContextMenuKey(this);
     auto *quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
     connect(quit, &QShortcut::activated, this, &QWidget::close);
 
@@ -72,11 +77,14 @@ void TMainForm::SetupKeyboard()
     ShowKey(tbtnRemove, QKeySequence(Qt::Key_Delete));
     ShowKey(tbtnClear, QKeySequence(Qt::Key_Backspace));
     ltvTask->setToolTip(QStringLiteral("Return plays the selected file in the preview, Delete removes the "
-                                       "selected files, Backspace clears the list."));
+                                       "selected files, Backspace clears the list, Shift+F10 opens the menu."));
 }
 
 void TMainForm::AskToStop()
 {
+    // A start waiting for measures loses nothing by giving up: no question.
+    if (WaitingToStart())
+        tbtnStop->click();
     if (RunState != 1)
         return;
     if (Platform::Instance().MessageBox(this, QStringLiteral("Stop the conversion?"), QStringLiteral("Stop"),

@@ -1,4 +1,5 @@
 #include "common/Platform.h"
+#include "common/ColorSchemeReader.h"
 
 #include <QDBusConnection>
 #include <QDBusError>
@@ -6,6 +7,7 @@
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusVariant>
 #include <QDBusUnixFileDescriptor>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -14,6 +16,7 @@
 #include <QHash>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -72,6 +75,56 @@ private:
     bool m_listening = false;
     QHash<uint, std::function<void()>> m_actions;
 };
+
+// 1 is a dark preference, 2 a light one, anything else none.
+Platform::ColorScheme SchemeOf(const QVariant &value)
+{
+    QVariant inner = value;
+    // The portal wraps the value in one or two variants.
+    while (inner.canConvert<QDBusVariant>() && inner.userType() == qMetaTypeId<QDBusVariant>())
+        inner = inner.value<QDBusVariant>().variant();
+    switch (inner.toUInt()) {
+    case 1: return Platform::ColorScheme::Dark;
+    case 2: return Platform::ColorScheme::Light;
+    default: return Platform::ColorScheme::NoPreference;
+    }
+}
+
+} // namespace
+
+const QString TColorSchemeReader::Namespace = QStringLiteral("org.freedesktop.appearance");
+const QString TColorSchemeReader::Key = QStringLiteral("color-scheme");
+
+void TColorSchemeReader::Watch(std::function<void(Platform::ColorScheme)> report)
+{
+    m_report = std::move(report);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
+    const QString path = QStringLiteral("/org/freedesktop/portal/desktop");
+    const QString interface = QStringLiteral("org.freedesktop.portal.Settings");
+    if (!m_connected)
+        m_connected = bus.connect(service, path, interface, QStringLiteral("SettingChanged"), this,
+                                  SLOT(SettingChanged(QString, QString, QDBusVariant)));
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Read"));
+    call.setArguments({Namespace, Key});
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *done) {
+        done->deleteLater();
+        const QDBusMessage reply = done->reply();
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() && m_report)
+            m_report(SchemeOf(reply.arguments().first()));
+    });
+}
+
+void TColorSchemeReader::SettingChanged(const QString &space, const QString &key, const QDBusVariant &value)
+{
+    if (space == Namespace && key == Key && m_report)
+        m_report(SchemeOf(value.variant()));
+}
+
+namespace {
 
 class DesktopPlatform : public Platform {
 public:
@@ -222,6 +275,11 @@ public:
         m_notifications->Show(summary, body, actionLabel, onAction);
     }
 
+    void WatchColorScheme(std::function<void(ColorScheme)> report) override
+    {
+        m_scheme.Watch(std::move(report));
+    }
+
 private:
     // The wait for a reply: power-off may wait for the user's authorisation.
     static constexpr int PowerOffWaitMs = 120000;
@@ -259,6 +317,7 @@ private:
 
     QDBusUnixFileDescriptor m_inhibit;
     TNotifications *m_notifications = nullptr; // made on first use, lives as long as the program
+    TColorSchemeReader m_scheme;
 };
 
 DesktopPlatform &Desktop()
@@ -300,9 +359,18 @@ QString QtFilterFromPairs(const QString &filter)
     const QStringList parts = filter.split('|');
     QStringList result;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(';', ' ');
-        result << parts[i] + " (" + patterns.trimmed() + ")";
+        const QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
+        QString label = parts[i].trimmed();
+        // A label that already ends in its own patterns ("Profiles (*.vpf)",
+        // "All Support Files(*.avi;*.mpg;)") shows them once: the dialog reads
+        // the patterns from the last parentheses, separated by blanks.
+        const int open = label.lastIndexOf('(');
+        if (open >= 0 && label.endsWith(')')) {
+            const QString inside = label.mid(open + 1, label.size() - open - 2);
+            if (inside.split(QRegularExpression(QStringLiteral("[; ]")), Qt::SkipEmptyParts) == patterns)
+                label = label.left(open).trimmed();
+        }
+        result << label + " (" + patterns.join(' ') + ")";
     }
     return result.join(";;");
 }

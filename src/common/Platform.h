@@ -60,6 +60,13 @@ public:
     virtual void Notify(const QString &summary, const QString &body, const QString &actionLabel,
                         const std::function<void()> &onAction) = 0;
 
+    // The colour scheme the desktop prefers, as the XDG desktop portal
+    // reports it (org.freedesktop.appearance color-scheme). Asked without
+    // waiting: report is called when the answer comes, and again whenever the
+    // desktop changes it. Nothing is reported without a portal.
+    enum class ColorScheme { NoPreference, Dark, Light };
+    virtual void WatchColorScheme(std::function<void(ColorScheme)> report) = 0;
+
     // Once the program has been asked to end (the desktop session closes),
     // no message box waits for an answer any more: MessageBox returns at
     // once with No (or Ok), so boxes never stack up and hold the exit back.

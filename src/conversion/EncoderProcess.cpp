@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <csignal>
-#include <sys/types.h>
 #include <sys/prctl.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 namespace {
@@ -39,16 +39,16 @@ constexpr int ReapWaitMs = 5000;
 
 } // namespace
 
-void EndWithTheProgram(QProcess *process)
+std::function<void()> EncoderChildSetup()
 {
     const pid_t parentPid = ::getpid();
-    process->setChildProcessModifier([parentPid] {
+    return [parentPid] {
         ::setpgid(0, 0);
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        // The program may have ended before the setting took hold.
+        // The program may have ended before the line above.
         if (::getppid() != parentPid)
             ::_exit(127);
-    });
+    };
 }
 
 EncoderCommand MeasureCommand(const QString &givenInput)
@@ -83,7 +83,7 @@ TEncoderProcess::TEncoderProcess(QObject *parent)
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     // The encoder reads nothing; an ended input keeps it from waiting for any.
     m_process->setStandardInputFile(QProcess::nullDevice());
-    EndWithTheProgram(m_process);
+    m_process->setChildProcessModifier(EncoderChildSetup());
     connect(m_process, &QProcess::readyReadStandardOutput, this, &TEncoderProcess::HandOut);
     connect(m_process, &QProcess::finished, this, &TEncoderProcess::Finish);
     connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QProcess;
 
 // A command line kept twice: as the text a log would show (paths in double
@@ -28,10 +30,11 @@ EncoderCommand MeasureCommand(const QString &inputPath);
 EncoderCommand ConvertCommand(const QString &inputPath, const QString &arguments,
                               const QString &outputPath);
 
-// A child started with this runs in its own process group (so that a kill
-// reaches whatever it starts) and ends with the program that started it,
-// even one killed outright.
-void EndWithTheProgram(QProcess *process);
+// What an encoder process (a conversion or a measure) does before it runs the
+// program: it takes a process group of its own, so that a kill reaches
+// whatever it starts, and it ends with the program that started it, even one
+// killed outright. For QProcess::setChildProcessModifier, made in the parent.
+std::function<void()> EncoderChildSetup();
 
 // The environment variable that tells the encoder how many processors it may use.
 inline const char *EncoderThreadsVariable() { return "VXENC_THREADS"; }
@@ -50,8 +53,8 @@ public:
     // fails later is reported by Ended with StartFailed().
     bool Start(const QString &program, const EncoderCommand &command, int threads = 0);
 
-    // The blocking way to read, for a caller that waits for the whole
-    // output (the task list's measure): the next piece, false once the
+    // The blocking way to read, for a caller off the window that waits for
+    // the whole output (tools and tests): the next piece, false once the
     // output has ended. timeoutMs < 0 waits forever, otherwise the encoder is
     // killed when no end came in time (counted from Start) and TimedOut()
     // reports it. A process read this way emits no OutputRead or Ended, and

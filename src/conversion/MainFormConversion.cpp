@@ -102,7 +102,6 @@ void TMainForm::SetupConversion()
 
 void TMainForm::KillEncoder()
 {
-    Encoder->KillEncoder();
     if (ConversionRun)
         ConversionRun->Stop();
 }
@@ -131,6 +130,8 @@ void TMainForm::tbtnStartClick()
         return;
     }
     if (ltvTask->topLevelItemCount() == 0)
+        return;
+    if (StartWhenMeasured())
         return;
     QVector<bool> skip;
     AskToResume(skip);
@@ -233,10 +234,12 @@ void TMainForm::DisableForRun()
     ltvTask->setEnabled(false);
     panSplitter->setEnabled(false);
     gpbProfile->setEnabled(false);
+    KeepFocusDuringRun(true);
 }
 
 void TMainForm::EnableAfterRun()
 {
+    KeepFocusDuringRun(false);
     for (QToolButton *b : {tbtnAddFile, tbtnAddDir, tbtnUp, tbtnDown, tbtnRemove, tbtnClear, tbtnStart,
                            tbtnSetting})
         b->setEnabled(true);

@@ -44,6 +44,9 @@ public:
     void SaveAndFree();
 
     const QString &FileName() const { return m_fileName; }
+    // Whether a write changed the text, and the text SaveAndFree would write.
+    bool Changed() const { return m_changed; }
+    QByteArray Text() const { return WholeText(); }
     const QList<QByteArray> &Lines() const { return m_lines; }
 
     // Internal lookups, public for tests.

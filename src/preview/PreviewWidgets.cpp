@@ -31,6 +31,12 @@ TDSTrackBar::TDSTrackBar(QWidget *parent) : QSlider(Qt::Horizontal, parent)
     m_timer->setObjectName("TrackBarRefresh");
     m_timer->setInterval(TimerInterval);
     connect(m_timer, &QTimer::timeout, this, &TDSTrackBar::Refresh);
+    // A position chosen by keys or by assistive technology seeks at once; a
+    // mouse drag seeks on its release, and the refresh moves it without seeking.
+    connect(this, &QSlider::valueChanged, this, [this] {
+        if (!m_refreshing && !m_leftHeld && !isSliderDown())
+            SeekToPosition();
+    });
 }
 
 void TDSTrackBar::SetFilterGraph(IMediaGraph *graph)
@@ -58,9 +64,11 @@ void TDSTrackBar::Refresh()
         return;
     const qint64 duration = m_graph->DurationMs();
     const qint64 current = m_graph->CurrentPositionMs();
+    m_refreshing = true;
     setMinimum(0);
     setMaximum(WholeSeconds(qMax<qint64>(duration, 0)));
     setValue(WholeSeconds(qMax<qint64>(current, 0)));
+    m_refreshing = false;
     emit Timer(current, duration);
 }
 

@@ -24,7 +24,8 @@ private:
 };
 
 // The seek bar: whole seconds, refreshed once a second while the bound
-// media graph runs; releasing the left button seeks the graph.
+// media graph runs; releasing the left button seeks the graph, and so does
+// a move by keys or by assistive technology.
 class TDSTrackBar : public QSlider {
     Q_OBJECT
 public:
@@ -59,4 +60,5 @@ private:
     IMediaGraph *m_graph = nullptr;
     QTimer *m_timer = nullptr;
     bool m_leftHeld = false;
+    bool m_refreshing = false;
 };

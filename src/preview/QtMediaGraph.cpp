@@ -1,6 +1,5 @@
 #include "preview/QtMediaGraph.h"
 
-#include <QAudioDevice>
 #include <QAudioOutput>
 #include <QCoreApplication>
 #include <QDir>
@@ -8,7 +7,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMap>
-#include <QMediaDevices>
 #include <QMediaFormat>
 #include <QMediaPlayer>
 #include <QPluginLoader>
@@ -95,11 +93,12 @@ QtMediaGraph::QtMediaGraph()
         delete m_player;
         return;
     }
-    // Without a sound device the picture still plays; no sink is attached then.
-    if (!QMediaDevices::defaultAudioOutput().isNull()) {
-        m_audio = new QAudioOutput(m_player);
-        m_player->setAudioOutput(m_audio);
-    }
+    // Always an audio output, even without a sound device or server: a file
+    // whose sound has nowhere to go fails to play at all (a sound-only file
+    // never leaves 00:00:00). Without a device the backend's automatic sink
+    // ends in a null sink that keeps the file's pace.
+    m_audio = new QAudioOutput(m_player);
+    m_player->setAudioOutput(m_audio);
     m_video = new QVideoWidget;
     m_video->setObjectName("PreviewVideo");
     m_video->setAspectRatioMode(Qt::IgnoreAspectRatio);

@@ -3,12 +3,16 @@
 #include "common/Named.h"
 
 #include "app/MainForm.h"
+#include "app/TextButton.h"
+#include "app/Theme.h"
 #include "common/Platform.h"
 #include "profiles/ValueListEditor.h"
 
 #include <QLabel>
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 TSizeForm *SizeForm = nullptr;
 
@@ -36,27 +40,43 @@ TSizeForm::TSizeForm(QWidget *parent) : QDialog(parent)
     setWindowTitle("Video Size of output files");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
-    setFixedSize(336, 106);
     setModal(false);
 
-    labWidth = Named(new QLabel("Width:", this), "labWidth");
-    labWidth->setGeometry(24, 20, 60, 21);
-    edtWidth = Named(new QLineEdit(this), "edtWidth");
-    edtWidth->setGeometry(88, 20, 80, 21);
-    edtWidth->setAccessibleName("Width");
-    labWidth->setBuddy(edtWidth);
-    labHeight = Named(new QLabel("Height:", this), "labHeight");
-    labHeight->setGeometry(176, 20, 60, 21);
-    edtHeight = Named(new QLineEdit(this), "edtHeight");
-    edtHeight->setGeometry(236, 20, 80, 21);
-    edtHeight->setAccessibleName("Height");
-    labHeight->setBuddy(edtHeight);
+    edtWidth = Named(new QLineEdit(this), "edtWidth", "Width");
+    labWidth = MakeCaption(this, "labWidth", "&Width:", edtWidth, 4);
+    edtHeight = Named(new QLineEdit(this), "edtHeight", "Height");
+    labHeight = MakeCaption(this, "labHeight", "&Height:", edtHeight, 0);
+    for (QLineEdit *edit : {edtWidth, edtHeight})
+        edit->setMinimumSize(80, 21);
 
-    btnOK = Named(new QPushButton("&OK", this), "btnOK");
-    btnOK->setGeometry(156, 66, 75, 25);
+    btnOK = Named(new TTextButton("&OK", this), "btnOK");
     btnOK->setDefault(true);
-    btnCancel = Named(new QPushButton("&Cancel", this), "btnCancel");
-    btnCancel->setGeometry(241, 66, 75, 25);
+    btnCancel = Named(new TTextButton("&Cancel", this), "btnCancel");
+
+    // At the designed font: the fields at 88 and 236, the buttons at 156 and
+    // 241 on a line 66 from the top.
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(24, 20, 20, 15);
+    column->setSpacing(0);
+    auto *fields = new QGridLayout;
+    fields->setSpacing(0);
+    fields->setColumnMinimumWidth(0, 64);
+    fields->setColumnMinimumWidth(2, 8);
+    fields->setColumnMinimumWidth(3, 60);
+    fields->setColumnStretch(5, 1);
+    fields->addWidget(labWidth, 0, 0);
+    fields->addWidget(edtWidth, 0, 1);
+    fields->addWidget(labHeight, 0, 3);
+    fields->addWidget(edtHeight, 0, 4);
+    column->addLayout(fields);
+    column->addStretch(1);
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(10);
+    buttons->addStretch(1);
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    column->addLayout(buttons);
+    FitDialog(this, QSize(336, 106));
 
     connect(btnOK, &QPushButton::clicked, this, &TSizeForm::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &TSizeForm::btnCancelClick);
@@ -74,6 +94,7 @@ void TSizeForm::FormShow()
         return;
     // Behaves like a modal dialog without being one. Disabling the main
     // window disables its child windows too, so this one is enabled again.
+    m_opener = MainForm->focusWidget();
     MainForm->setEnabled(false);
     setEnabled(true);
     move(MainForm->frameGeometry().center() - QPoint(width() / 2, height() / 2));
@@ -118,4 +139,7 @@ void TSizeForm::FormClose()
     if (MainForm->VideoSize() == QLatin1String("Custom Size"))
         MainForm->SetVideoSize(QStringLiteral("Original Size"));
     MainForm->setEnabled(true);
+    // Back to the grid row that opened the dialog.
+    if (m_opener && m_opener->isEnabled())
+        m_opener->setFocus(Qt::OtherFocusReason);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QPointer>
 
 class QLabel;
 class QLineEdit;
@@ -30,6 +31,7 @@ protected:
 private:
     void FormShow();
     void FormClose();
+    QPointer<QWidget> m_opener; // has the focus back on closing
 };
 
 extern TSizeForm *SizeForm;

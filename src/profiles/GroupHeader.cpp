@@ -1,20 +1,46 @@
 #include "profiles/GroupHeader.h"
 
+#include "app/Theme.h"
+
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace {
+
+// The strip paints its own bar and caption in the colours of the palette in
+// force, so it follows a change between light and dark.
+class TGroupHeader : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    QSize minimumSizeHint() const override { return QSize(0, StripHeight()); }
+    QSize sizeHint() const override { return QSize(QLabel::sizeHint().width(), StripHeight()); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), GroupHeaderColour(palette()));
+        painter.setPen(GroupHeaderTextColour(palette()));
+        painter.setFont(font());
+        painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+    }
+
+private:
+    // 18 pixels as designed, higher for a font that needs it.
+    int StripHeight() const { return qMax(18, fontMetrics().height() + 4); }
+};
+
+} // namespace
+
 QLabel *MakeGroupHeader(const QString &name, const QString &caption, QPushButton *&button)
 {
-    auto *header = new QLabel(caption);
+    auto *header = new TGroupHeader(caption);
     header->setObjectName(name);
     header->setAccessibleName(caption.trimmed());
-    header->setFixedHeight(18);
-    header->setAutoFillBackground(true);
-    QPalette pal = header->palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Dark));
-    pal.setColor(QPalette::WindowText, Qt::black);
-    header->setPalette(pal);
+    header->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     QFont bold = header->font();
     bold.setBold(true);
     header->setFont(bold);
@@ -38,9 +64,7 @@ QWidget *MakeGroupStack()
     auto *content = new QWidget;
     content->setObjectName("sbxProfileContent");
     content->setAutoFillBackground(true);
-    QPalette pal = content->palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Base));
-    content->setPalette(pal);
+    content->setBackgroundRole(QPalette::Base);
     auto *stack = new QVBoxLayout(content);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);

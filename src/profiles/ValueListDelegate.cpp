@@ -1,5 +1,6 @@
 #include "profiles/ValueListDelegate.h"
 
+#include "app/Theme.h"
 #include "profiles/ValueListEditor.h"
 
 #include <QKeyEvent>
@@ -113,8 +114,8 @@ void TValueListDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     if (index.column() == 0) {
         QColor back, fore;
         if (currentRow && m_view->HasFocusWithin()) {
-            back = FocusKeyColour();
-            fore = Qt::white;
+            back = FocusKeyColour(pal);
+            fore = FocusKeyTextColour(pal);
         } else if (currentRow) {
             back = pal.color(group, QPalette::Base);
             fore = pal.color(group, QPalette::Text);
@@ -135,9 +136,11 @@ void TValueListDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
         const int row = index.row();
         const bool silver = m_view->GetEditStyle(row) != TValueListEditor::esPickList
                             && m_view->IsReadOnly(row);
+        QColor colour = silver ? ReadOnlyTextColour(pal) : pal.color(group, QPalette::Text);
+        if (!m_view->ValueProblem(row).isEmpty())
+            colour = ErrorTextColour(pal);
         painter->fillRect(r, pal.color(group, QPalette::Base));
-        DrawCellText(painter, option, text,
-                     silver ? ReadOnlyTextColour() : pal.color(group, QPalette::Text));
+        DrawCellText(painter, option, text, colour);
     }
     painter->restore();
 }
@@ -151,6 +154,7 @@ QWidget *TValueListDelegate::createEditor(QWidget *parent, const QStyleOptionVie
     auto *self = const_cast<TValueListDelegate *>(this);
     if (m_view->GetEditStyle(row) == TValueListEditor::esPickList) {
         auto *box = new TPickListBox(parent);
+        box->setAccessibleName(m_view->Key(row));
         box->addItems(m_view->PickList(row));
         const QPersistentModelIndex where(index);
         // Choosing a caption is final at once; the box stays open on the cell.
@@ -164,6 +168,7 @@ QWidget *TValueListDelegate::createEditor(QWidget *parent, const QStyleOptionVie
     if (m_view->IsReadOnly(row))
         return nullptr;
     auto *edit = new QLineEdit(parent);
+    edit->setAccessibleName(m_view->Key(row));
     edit->setFrame(false);
     return edit;
 }

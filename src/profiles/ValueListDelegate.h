@@ -1,7 +1,8 @@
 #pragma once
 // Cell drawing and cell editors of TValueListEditor: button-face key cells,
-// no selection colour, silver read-only texts, a line editor for free texts
-// and a drop-down list for pick-list rows.
+// no selection colour, silver read-only texts (colours of app/Theme), a line
+// editor for free texts and a drop-down list for pick-list rows, each named
+// after its parameter.
 
 #include <QColor>
 #include <QComboBox>
@@ -35,9 +36,6 @@ private:
 class TValueListDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    static QColor FocusKeyColour() { return QColor(49, 106, 197); }
-    static QColor ReadOnlyTextColour() { return QColor(192, 192, 192); }
-
     explicit TValueListDelegate(TValueListEditor *view);
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,

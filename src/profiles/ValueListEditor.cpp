@@ -2,9 +2,12 @@
 
 #include "profiles/ValueListDelegate.h"
 
+#include "app/Accessibility.h"
+
 #include <QApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
 
@@ -14,6 +17,7 @@ namespace {
 constexpr int ReadOnlyRole = Qt::UserRole;
 constexpr int EditStyleRole = Qt::UserRole + 1;
 constexpr int PickListRole = Qt::UserRole + 2;
+constexpr int ProblemRole = Qt::UserRole + 3;
 
 constexpr int KeyColumn = 0;
 constexpr int ValueColumn = 1;
@@ -42,7 +46,7 @@ TValueListEditor::TValueListEditor(QWidget *parent) : QTableWidget(0, 2, parent)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setDefaultSectionSize(DefaultRowHeight);
+    verticalHeader()->setDefaultSectionSize(RowHeight());
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
     setFrameShape(QFrame::NoFrame);
@@ -59,7 +63,11 @@ TValueListEditor::TValueListEditor(QWidget *parent) : QTableWidget(0, 2, parent)
     setShowGrid(true);
     setColumnWidth(KeyColumn, 95);
     setColumnWidth(ValueColumn, 68);
+    // Not shown, but read by assistive technology for every cell.
+    setHorizontalHeaderLabels({QStringLiteral("Parameter"), QStringLiteral("Value")});
     viewport()->setMouseTracking(true);
+    m_focusPolicy = focusPolicy();
+    ReportCellChanges(this);
 
     // The grid's window colour is its cell colour, as in the editors it
     // stands for, so "window-coloured" cells match the other value cells.
@@ -188,6 +196,22 @@ void TValueListEditor::SetPickList(int row, const QStringList &items)
         it->setData(PickListRole, items);
 }
 
+void TValueListEditor::SetValueProblem(int row, const QString &problem)
+{
+    QTableWidgetItem *it = item(row, ValueColumn);
+    if (!it || it->data(ProblemRole).toString() == problem)
+        return;
+    it->setData(ProblemRole, problem);
+    it->setToolTip(problem);
+    it->setData(Qt::AccessibleDescriptionRole, problem);
+}
+
+QString TValueListEditor::ValueProblem(int row) const
+{
+    const QTableWidgetItem *it = item(row, ValueColumn);
+    return it ? it->data(ProblemRole).toString() : QString();
+}
+
 QStringList TValueListEditor::PickList(int row) const
 {
     const QTableWidgetItem *it = item(row, ValueColumn);
@@ -252,9 +276,14 @@ int TValueListEditor::KeyColumnWidth() const
     return columnWidth(KeyColumn);
 }
 
+int TValueListEditor::RowHeight() const
+{
+    return qMax(DefaultRowHeight, fontMetrics().height() + 4);
+}
+
 int TValueListEditor::RowsHeight(int extra) const
 {
-    return rowCount() * (DefaultRowHeight + 1) + extra;
+    return rowCount() * (RowHeight() + 1) + extra;
 }
 
 void TValueListEditor::FitValueColumn()
@@ -272,6 +301,34 @@ void TValueListEditor::resizeEvent(QResizeEvent *event)
 {
     QTableWidget::resizeEvent(event);
     FitValueColumn();
+    // A collapsed group (one pixel high) is no Tab stop.
+    const bool collapsed = height() <= 1;
+    setFocusPolicy(collapsed ? Qt::NoFocus : m_focusPolicy);
+    if (collapsed && HasFocusWithin())
+        focusNextChild();
+}
+
+void TValueListEditor::changeEvent(QEvent *event)
+{
+    QTableWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        // Still the cell colour after a change between light and dark.
+        QPalette pal = palette();
+        if (pal.color(QPalette::Window) != pal.color(QPalette::Base)) {
+            pal.setColor(QPalette::Window, pal.color(QPalette::Base));
+            setPalette(pal);
+        }
+        return;
+    }
+    if (event->type() != QEvent::FontChange)
+        return;
+    // Rows follow the font; a grid sized to its rows stays sized to them.
+    const int extra = height() - rowCount() * (verticalHeader()->defaultSectionSize() + 1);
+    verticalHeader()->setDefaultSectionSize(RowHeight());
+    for (int row = 0; row < rowCount(); ++row)
+        setRowHeight(row, RowHeight());
+    if (height() > 1 && rowCount() > 0 && extra >= 0 && extra <= 1 && minimumHeight() == maximumHeight())
+        setFixedHeight(RowsHeight(extra));
 }
 
 // --- Focus ------------------------------------------------------------------
@@ -296,6 +353,39 @@ void TValueListEditor::focusOutEvent(QFocusEvent *event)
 {
     QTableWidget::focusOutEvent(event);
     viewport()->update();
+}
+
+void TValueListEditor::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    if (HasFocusWithin())
+        QTableWidget::currentChanged(current, previous);
+    else
+        QAbstractItemView::currentChanged(current, previous);
+}
+
+void TValueListEditor::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (hint != QAbstractItemDelegate::EditNextItem && hint != QAbstractItemDelegate::EditPreviousItem) {
+        QTableWidget::closeEditor(editor, hint);
+        return;
+    }
+    // The delegate has committed the text; the focus goes back to the grid
+    // and on to the next control.
+    QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    focusNextPrevChild(hint == QAbstractItemDelegate::EditNextItem);
+}
+
+bool TValueListEditor::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if ((trigger == EditKeyPressed || trigger == AnyKeyPressed) && (editTriggers() & trigger)
+        && index.isValid() && (index.flags() & Qt::ItemIsEditable) && state() != EditingState) {
+        const auto *key = event && event->type() == QEvent::KeyPress ? static_cast<QKeyEvent *>(event) : nullptr;
+        const bool typing = trigger == EditKeyPressed
+                            || (key && !key->text().isEmpty() && key->text().at(0).isPrint());
+        if (typing && m_guard && !m_guard())
+            return false;
+    }
+    return QTableWidget::edit(index, trigger, event);
 }
 
 QModelIndex TValueListEditor::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)

@@ -14,7 +14,9 @@ class TValueListEditor : public QTableWidget {
     Q_OBJECT
 public:
     enum EditStyle { esSimple, esPickList };
+    // Rows are max(17, font height + 4) pixels high.
     static constexpr int DefaultRowHeight = 17;
+    int RowHeight() const;
 
     explicit TValueListEditor(QWidget *parent = nullptr);
 
@@ -36,6 +38,10 @@ public:
     EditStyle GetEditStyle(int row) const;
     void SetPickList(int row, const QStringList &items);
     QStringList PickList(int row) const;
+    // A value that was not taken: shown in the error colour with problem as
+    // its tooltip ("" clears it).
+    void SetValueProblem(int row, const QString &problem);
+    QString ValueProblem(int row) const;
 
     // Geometry
     void SetColumnWidths(int keyWidth, int valueWidth);
@@ -51,6 +57,13 @@ public:
     bool HasFocusWithin() const;
     // Typing never jumps between rows.
     void keyboardSearch(const QString &) override {}
+
+protected slots:
+    // A current cell set from code (rows being filled) is no focus move for
+    // assistive technology; only one the user moves to is.
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    // Tab and Shift+Tab in a cell editor commit it and leave the grid.
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 signals:
     // Any change of a value, by the user or by code.
@@ -69,6 +82,9 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    // Typing into a cell asks the same guard as a mouse press.
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     // Keeps the current cell in the value column.
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
 
@@ -86,4 +102,5 @@ private:
     std::function<bool()> m_guard;
     int m_dragStartX = -1;
     int m_dragStartWidth = 0;
+    Qt::FocusPolicy m_focusPolicy = Qt::StrongFocus;
 };

@@ -4,9 +4,12 @@
 #include "profiles/ProfileFiles.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
+#include <climits>
 #include <filesystem>
+#include <unistd.h>
 #include <system_error>
 
 namespace {
@@ -124,6 +127,11 @@ bool CopyProfileFile(const QString &source, const QString &target, QString &erro
         error = in.errorString();
         return false;
     }
+    return WriteProfileFile(target, bytes, error);
+}
+
+bool WriteProfileFile(const QString &target, const QByteArray &bytes, QString &error)
+{
     QSaveFile out(target);
     // Unbuffered, so that a short write (a full disk) shows at write() and
     // the half-written copy is never committed.
@@ -133,4 +141,20 @@ bool CopyProfileFile(const QString &source, const QString &target, QString &erro
         return false;
     }
     return true;
+}
+
+bool NameFitsFolder(const QString &path, QString &problem)
+{
+    const QFileInfo info(path);
+    long limit = ::pathconf(QFile::encodeName(info.absolutePath()).constData(), _PC_NAME_MAX);
+    if (limit <= 0)
+        limit = NAME_MAX;
+    // A file is saved through a temporary file named after it: name + ".XXXXXX".
+    constexpr int TemporarySuffix = 7;
+    if (QFile::encodeName(info.fileName()).size() + TemporarySuffix <= limit)
+        return true;
+    problem = QStringLiteral("The name \"%1\" is too long for the file system of its folder. Please choose a "
+                             "shorter name.\nThe profile was not saved.")
+                  .arg(info.fileName());
+    return false;
 }

@@ -37,3 +37,10 @@ bool SameFile(const QString &a, const QString &b);
 // Copies source over target. The target is replaced in one step, so a failed
 // copy leaves it (and the source) as it was. False with the reason in error.
 bool CopyProfileFile(const QString &source, const QString &target, QString &error);
+// Writes bytes as the whole of target, in one step as CopyProfileFile does.
+bool WriteProfileFile(const QString &target, const QByteArray &bytes, QString &error);
+
+// False, with a message for the user, when the file name of path is too long
+// for its folder's file system, counting the room a later save of the file
+// needs for its temporary name beside it.
+bool NameFitsFolder(const QString &path, QString &problem);

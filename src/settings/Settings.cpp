@@ -1,7 +1,9 @@
 #include "settings/Settings.h"
 
+#include "app/Accessibility.h"
 #include "app/Application.h"
 #include "app/MainForm.h"
+#include "app/Theme.h"
 #include "common/Named.h"
 #include "profiles/ProfilePane.h"
 #include "common/Platform.h"
@@ -17,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
@@ -31,6 +34,9 @@
 #include <QTabWidget>
 #include <QThread>
 #include <QToolButton>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -54,22 +60,36 @@ TSettingForm::TSettingForm(QWidget *parent) : QDialog(parent)
     setWindowTitle("Settings");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(391, 498);
     setModal(false);
 
     pgcSetting = Named(new QTabWidget(this), "pgcSetting", "Settings pages");
-    pgcSetting->setGeometry(8, 8, 375, 446);
     BuildGeneralTab();
     BuildProfilesTab();
 
     btnDefault = Named(new QPushButton("&Load Default", this), "btnDefault", "Load Default");
-    btnDefault->setGeometry(8, 464, 95, 25);
+    btnDefault->setMinimumSize(95, 25);
     btnOK = Named(new QPushButton("&OK", this), "btnOK", "OK");
-    btnOK->setGeometry(208, 464, 85, 25);
     btnCancel = Named(new QPushButton("&Cancel", this), "btnCancel", "Cancel");
-    btnCancel->setGeometry(298, 464, 85, 25);
+    for (QPushButton *b : {btnOK, btnCancel})
+        b->setMinimumSize(85, 25);
     for (QPushButton *b : {btnDefault, btnOK, btnCancel})
         b->setAutoDefault(false);
+    // Return anywhere in the dialog confirms it, as OK does.
+    btnOK->setDefault(true);
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(8, 8, 8, 9);
+    column->setSpacing(10);
+    column->addWidget(pgcSetting, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(5);
+    buttons->addWidget(btnDefault);
+    buttons->addStretch(1);
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    column->addLayout(buttons);
+    FitDialog(this, QSize(391, 498));
+    InstallContextMenuKey(this);
 
     connect(btnOK, &QPushButton::clicked, this, Guarded([this] { btnOKClick(); }));
     connect(btnCancel, &QPushButton::clicked, this, Guarded([this] { btnCancelClick(); }));
@@ -77,6 +97,9 @@ TSettingForm::TSettingForm(QWidget *parent) : QDialog(parent)
     connect(sbtnBrowse, &QToolButton::clicked, this, Guarded([this] { sbtnBrowseClick(); }));
     connect(cmbProfile, QOverload<int>::of(&QComboBox::activated), this, Guarded([this] { cmbProfileChange(); }));
     connect(btnSaveAs, &QPushButton::clicked, this, Guarded([this] { btnSaveAsClick(); }));
+    for (QCheckBox *check : {chkExit, chkTurnoff})
+        connect(check, &QCheckBox::toggled, this,
+                [this] { emit CompletionActionsChanged(chkExit->isChecked(), chkTurnoff->isChecked()); });
 
     FormCreate();
 }
@@ -94,53 +117,42 @@ void TSettingForm::BuildGeneralTab()
     tabGeneral = Named(new QWidget, "tabGeneral", "General");
     pgcSetting->addTab(tabGeneral, "     General     ");
 
-    labOutputDir = Named(new QLabel("Default Output Path:", tabGeneral), "labOutputDir");
-    labOutputDir->setGeometry(10, 19, 142, 18);
     edtOutputDir = Named(new QLineEdit(tabGeneral), "edtOutputDir", "Default Output Path");
-    edtOutputDir->setGeometry(154, 17, 178, 22);
-    labOutputDir->setBuddy(edtOutputDir);
+    labOutputDir = MakeCaption(tabGeneral, "labOutputDir", "&Default Output Path:", edtOutputDir);
     sbtnBrowse = Named(new QToolButton(tabGeneral), "sbtnBrowse", "Browse");
-    sbtnBrowse->setGeometry(335, 16, 24, 24);
+    sbtnBrowse->setFixedSize(24, 24);
     sbtnBrowse->setAutoRaise(true);
     sbtnBrowse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     sbtnBrowse->setToolTip("Browse");
 
-    labSyn = Named(new QLabel("Synchronization Mode:", tabGeneral), "labSyn");
-    labSyn->setGeometry(10, 53, 142, 18);
     cmbSyn = Named(new QComboBox(tabGeneral), "cmbSyn", "Synchronization Mode");
-    cmbSyn->setGeometry(154, 51, 178, 22);
     cmbSyn->addItems({"Auto", "Force Mode", "Progressive Mode"});
-    labSyn->setBuddy(cmbSyn);
+    labSyn = MakeCaption(tabGeneral, "labSyn", "Synchronization &Mode:", cmbSyn);
+    for (QWidget *field : {static_cast<QWidget *>(edtOutputDir), static_cast<QWidget *>(cmbSyn)}) {
+        field->setMinimumSize(120, 22);
+    }
 
     bvlSeparator = Named(new QFrame(tabGeneral), "bvlSeparator", "Separator");
     bvlSeparator->setFrameShape(QFrame::HLine);
     bvlSeparator->setFrameShadow(QFrame::Sunken);
-    bvlSeparator->setGeometry(10, 88, 349, 2);
 
+    // The captions read as designed (the one of chkOpenDir ends with a blank).
     chkOpenDir = Named(new QCheckBox("Open the output directory when the task is completed. ", tabGeneral),
                        "chkOpenDir", "Open the output directory when the task is completed.");
-    chkOpenDir->setGeometry(10, 104, 355, 20);
     chkExit = Named(new QCheckBox("Exit the program when the task is completed.", tabGeneral), "chkExit",
                     "Exit the program when the task is completed.");
-    chkExit->setGeometry(10, 130, 355, 20);
     chkTurnoff = Named(new QCheckBox("Turn off the computer when the task is completed.", tabGeneral),
                        "chkTurnoff", "Turn off the computer when the task is completed.");
-    chkTurnoff->setGeometry(10, 156, 355, 20);
 
     gpbOverwrite = Named(new QGroupBox("Output File Overwrite", tabGeneral), "gpbOverwrite",
                          "Output File Overwrite");
-    gpbOverwrite->setGeometry(10, 192, 349, 82);
     rdbOverWrite = Named(new QRadioButton("Overwrite", gpbOverwrite), "rdbOverWrite", "Overwrite");
-    rdbOverWrite->setGeometry(14, 24, 330, 20);
     rdbOverWrite->setChecked(true);
     rdbRename = Named(new QRadioButton("Not overwrite (Rename to <Filename> + Index", gpbOverwrite),
                       "rdbRename", "Not overwrite (Rename to <Filename> + Index");
-    rdbRename->setGeometry(14, 50, 330, 20);
 
-    labSimultaneous = Named(new QLabel("Conversions at once:", tabGeneral), "labSimultaneous");
-    labSimultaneous->setGeometry(10, 292, 142, 18);
+    labSimultaneous = Named(new QLabel("Co&nversions at once:", tabGeneral), "labSimultaneous");
     cmbSimultaneous = Named(new QComboBox(tabGeneral), "cmbSimultaneous", "Conversions at once");
-    cmbSimultaneous->setGeometry(154, 290, 178, 22);
     // "Automatic" (stored as 0), then one up to the processors there are.
     cmbSimultaneous->addItem("Automatic");
     for (int n = 1; n <= std::max(1, QThread::idealThreadCount()); ++n)
@@ -148,6 +160,51 @@ void TSettingForm::BuildGeneralTab()
     cmbSimultaneous->setToolTip("How many files convert side by side. Automatic chooses by the processors "
                                 "and the size of the pictures.");
     labSimultaneous->setBuddy(cmbSimultaneous);
+    auto *choices = new QVBoxLayout(gpbOverwrite);
+    choices->setContentsMargins(14, 8, 4, 10);
+    choices->setSpacing(6);
+    for (QRadioButton *r : {rdbOverWrite, rdbRename}) {
+        r->setMinimumHeight(20);
+        choices->addWidget(r);
+    }
+
+    // At the designed font: fields at 154, 178 wide, the browse button 3
+    // after; rows of check boxes 26 apart.
+    auto *page = new QVBoxLayout(tabGeneral);
+    page->setContentsMargins(10, 16, 12, 10);
+    page->setSpacing(0);
+    auto *fields = new QGridLayout;
+    fields->setHorizontalSpacing(0);
+    fields->setVerticalSpacing(12);
+    fields->setColumnMinimumWidth(0, 144);
+    fields->setColumnStretch(1, 1);
+    fields->addWidget(labOutputDir, 0, 0);
+    fields->addWidget(edtOutputDir, 0, 1);
+    fields->addItem(new QSpacerItem(3, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), 0, 2);
+    fields->addWidget(sbtnBrowse, 0, 3);
+    fields->addWidget(labSyn, 1, 0);
+    fields->addWidget(cmbSyn, 1, 1);
+    page->addLayout(fields);
+    page->addSpacing(14);
+    page->addWidget(bvlSeparator);
+    page->addSpacing(14);
+    for (QCheckBox *check : {chkOpenDir, chkExit, chkTurnoff}) {
+        check->setMinimumHeight(20);
+        page->addWidget(check);
+        page->addSpacing(6);
+    }
+    page->addSpacing(10);
+    page->addWidget(gpbOverwrite);
+    page->addSpacing(12);
+    auto *simultaneous = new QHBoxLayout;
+    simultaneous->setSpacing(0);
+    labSimultaneous->setMinimumWidth(144);
+    simultaneous->addWidget(labSimultaneous);
+    cmbSimultaneous->setMinimumWidth(178);
+    simultaneous->addWidget(cmbSimultaneous);
+    simultaneous->addStretch(1);
+    page->addLayout(simultaneous);
+    page->addStretch(1);
 }
 
 void TSettingForm::BuildProfilesTab()
@@ -156,15 +213,15 @@ void TSettingForm::BuildProfilesTab()
     pgcSetting->addTab(tabProfiles, "     Profiles     ");
 
     cmbProfile = Named(new QComboBox(tabProfiles), "cmbProfile", "Profile");
-    cmbProfile->setGeometry(8, 10, 262, 22);
+    cmbProfile->setMinimumSize(120, 22);
     btnSaveAs = Named(new QPushButton("&Save as...", tabProfiles), "btnSaveAs", "Save as");
-    btnSaveAs->setGeometry(276, 9, 83, 24);
+    btnSaveAs->setMinimumSize(83, 24);
     btnSaveAs->setAutoDefault(false);
 
     auto *pane = new TProfilePane(tabProfiles, false, 160, 200, "Profile parameters");
     sbxProfile = pane->sbxProfile;
-    sbxProfile->setGeometry(8, 40, 351, 370);
     sbxProfile->setFrameShape(QFrame::StyledPanel);
+    sbxProfile->setMinimumHeight(120);
     panVideo = pane->panVideo;
     panAudio = pane->panAudio;
     panAdvanced = pane->panAdvanced;
@@ -176,6 +233,16 @@ void TSettingForm::BuildProfilesTab()
     vleAdvanced = pane->vleAdvanced;
     for (TValueListEditor *vle : {vleVideo, vleAudio, vleAdvanced})
         connect(vle, &TValueListEditor::MousePressed, this, &TSettingForm::RepaintEditors);
+
+    auto *page = new QVBoxLayout(tabProfiles);
+    page->setContentsMargins(8, 9, 12, 8);
+    page->setSpacing(7);
+    auto *selector = new QHBoxLayout;
+    selector->setSpacing(6);
+    selector->addWidget(cmbProfile, 1);
+    selector->addWidget(btnSaveAs);
+    page->addLayout(selector);
+    page->addWidget(sbxProfile, 1);
 }
 
 // ---------------------------------------------------------------- lifecycle
@@ -240,6 +307,8 @@ void TSettingForm::FormShow()
     // The dialog is a child window of the main window, so the main window's
     // contents are disabled rather than the window itself (which would
     // disable the dialog too).
+    // The control that opened the dialog has the focus back when it closes.
+    m_opener = MainForm->focusWidget();
     if (QWidget *client = MainForm->centralWidget())
         client->setEnabled(false);
     edtOutputDir->setText(MainForm->OutputFolder());
@@ -247,9 +316,12 @@ void TSettingForm::FormShow()
 
 void TSettingForm::FormClose()
 {
-    if (MainForm)
-        if (QWidget *client = MainForm->centralWidget())
-            client->setEnabled(true);
+    if (!MainForm)
+        return;
+    if (QWidget *client = MainForm->centralWidget())
+        client->setEnabled(true);
+    if (m_opener && m_opener->isEnabled())
+        m_opener->setFocus(Qt::OtherFocusReason);
 }
 
 void TSettingForm::ReportError(const QString &text)
@@ -343,6 +415,12 @@ void TSettingForm::ApplyGeneralPreferences(const TGeneralPreferences &prefs)
     while (cmbSimultaneous->count() <= prefs.Simultaneous)
         cmbSimultaneous->addItem(QString::number(cmbSimultaneous->count()));
     cmbSimultaneous->setCurrentIndex(prefs.Simultaneous);
+}
+
+void TSettingForm::SetCompletionActions(bool autoExit, bool autoTurnOff)
+{
+    chkExit->setChecked(autoExit);
+    chkTurnoff->setChecked(autoTurnOff);
 }
 
 void TSettingForm::LoadGeneralPreferences()
@@ -466,20 +544,27 @@ bool TSettingForm::SaveEditorsToCopy(const QString &source, const QString &targe
     // Copying a file onto itself would destroy it; the edits go straight in.
     if (source == target || SameFile(source, target))
         return SaveEditorsToProfile(source);
-    // Checked before anything is copied, so a refused value leaves no
-    // unedited copy behind.
-    {
-        TNewInifile probe(source);
-        if (!ApplyEditors(probe, source))
-            return false;
+    QString problem;
+    if (!NameFitsFolder(target, problem)) {
+        ReportError(problem);
+        return false;
     }
+    // The copy is edited in memory and written in one step, so a refused
+    // value or a failed write leaves no copy (nor a half-edited one) behind.
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(source, in.errorString()));
+    const QByteArray original = in.readAll();
+    TNewInifile copy(target, original);
+    if (!ApplyEditors(copy, source))
+        return false;
     QString error;
-    if (!CopyProfileFile(source, target, error)) {
+    if (!WriteProfileFile(target, copy.Changed() ? copy.Text() : original, error)) {
         ReportError(QStringLiteral("Cannot copy the profile to \"%1\". %2\nThe profile was not saved.")
                         .arg(target, error));
         return false;
     }
-    return SaveEditorsToProfile(target);
+    return true;
 }
 
 void TSettingForm::ToggleGroup(QPushButton *button, TValueListEditor *editor)

@@ -8,6 +8,7 @@
 #include "prefs/Preferences.h"
 
 #include <QDialog>
+#include <QPointer>
 
 class QCheckBox;
 class QComboBox;
@@ -82,6 +83,15 @@ public:
     // saves them from here).
     TGeneralPreferences CurrentGeneralPreferences() const;
     void ApplyGeneralPreferences(const TGeneralPreferences &prefs);
+    // Arms or disarms the completion actions (chkExit, chkTurnoff) as the
+    // user's own change of them would.
+    void SetCompletionActions(bool autoExit, bool autoTurnOff);
+
+signals:
+    // chkExit or chkTurnoff changed, by the user or by loading preferences.
+    void CompletionActionsChanged(bool autoExit, bool autoTurnOff);
+
+public:
 
     // ---- profiles ----
     // Fills the three editors from a profile file (its Type is not read).
@@ -117,6 +127,8 @@ private:
     // The editors into an open profile (in memory); reports and returns
     // false when they cannot be stored.
     bool ApplyEditors(TNewInifile &ini, const QString &path);
+
+    QPointer<QWidget> m_opener;
 };
 
 extern TSettingForm *SettingForm;

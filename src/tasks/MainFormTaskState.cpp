@@ -103,5 +103,10 @@ void TMainForm::RestoreTaskList(const QList<QStringList> &rows)
             item->setText(StatusColumn, QStringLiteral("Stop"));
         items << item;
     }
+    const int first = ltvTask->topLevelItemCount();
     ltvTask->addTopLevelItems(items);
+    // A row kept before its measure answered is measured now.
+    for (int i = 0; i < items.size(); ++i)
+        if (items.at(i)->text(1).isEmpty() && items.at(i)->text(3) != QLatin1String("Missing"))
+            QueueMeasure(first + i);
 }

@@ -1,13 +1,14 @@
 // Task list part of the main window: the rows and their records, adding
-// files (with the probe), removing and moving rows, the per-file output
-// options, the command line and dropped files.
+// files (each measured off the window), removing and moving rows, the
+// per-file output options, the command line and dropped files.
 #include "app/MainForm.h"
 
 #include "common/Platform.h"
 #include "common/TimeText.h"
-#include "conversion/EncoderProcess.h"
 #include "profiles/ValueListEditor.h"
+#include "tasks/AddQueue.h"
 #include "tasks/FileTypes.h"
+#include "tasks/MeasureQueue.h"
 #include "tasks/MediaProbe.h"
 #include "tasks/TaskSources.h"
 
@@ -24,6 +25,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 
 namespace {
@@ -100,15 +103,7 @@ protected:
                 return true;
             }
             if (key == Qt::Key_Backspace) {
-                // One key away from Delete: a list of several rows is not
-                // emptied without asking.
-                const int rows = m_list->topLevelItemCount();
-                if (rows <= 1
-                    || Platform::Instance().MessageBox(
-                           m_form, QStringLiteral("Remove all %1 files from the task list?").arg(rows),
-                           QStringLiteral("Clear"), Platform::Icon::Question,
-                           Platform::Buttons::YesNo) == Platform::Yes)
-                    m_form->tbtnClearClick();
+                m_form->AskToClear();
                 return true;
             }
             if ((key == Qt::Key_Return || key == Qt::Key_Enter)
@@ -216,6 +211,30 @@ void RowsChanged(QTreeWidget *list, int first, int last)
 void TMainForm::SetupTaskList()
 {
     TaskHelper = new TTaskListHelper(this, ltvTask);
+    Measures = new TMeasureQueue(this);
+    connect(Measures, &TMeasureQueue::Measured, this, &TMainForm::MeasureAnswered);
+    connect(Measures, &TMeasureQueue::Idle, this, &TMainForm::ShowMeasuringNotice);
+    Adding = new TAddQueue(this);
+    Adding->AddFile = [this](const QString &file) { AddFile(file); };
+    Adding->ListFolder = [this](const QString &folder) {
+        const QString base = WithTrailingSeparator(folder);
+        QStringList files = ScanFolder(folder, ScanMask);
+        for (QString &name : files)
+            name.prepend(base);
+        return files;
+    };
+    connect(Adding, &TAddQueue::SliceDone, this, [this] {
+        // Any add that leaves rows enables the list's buttons, once Start
+        // is not waiting and no run holds them.
+        if (RunState == 0 && !m_startWhenMeasured && ltvTask->topLevelItemCount() > 0)
+            SetListButtonsEnabled(true);
+        ShowMeasuringNotice();
+    });
+    // Stop also gives up a start that waits for measures.
+    connect(tbtnStop, &QToolButton::clicked, this, [this] {
+        if (m_startWhenMeasured)
+            StopWaitingToStart();
+    });
     // Added after the menu's other items, as its last.
     mniRemoveCompleted = ppmTask->addAction("Remove Completed Items");
     mniRemoveCompleted->setObjectName("mniRemoveCompleted");
@@ -223,13 +242,14 @@ void TMainForm::SetupTaskList()
 
     connect(ltvTask, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         ppmTaskPopup();
-        ppmTask->exec(ltvTask->viewport()->mapToGlobal(pos));
+        // Shown without waiting for it; the chosen item runs from the menu.
+        ppmTask->popup(ltvTask->viewport()->mapToGlobal(pos));
     });
     connect(mniOpen, &QAction::triggered, this, &TMainForm::ltvTaskDblClick);
     connect(mniAddFiles, &QAction::triggered, this, &TMainForm::tbtnAddFileClick);
     connect(mniAddDir, &QAction::triggered, this, &TMainForm::tbtnAddDirClick);
     connect(mniRemove, &QAction::triggered, this, &TMainForm::tbtnRemoveClick);
-    connect(mniClear, &QAction::triggered, this, &TMainForm::tbtnClearClick);
+    connect(mniClear, &QAction::triggered, this, &TMainForm::AskToClear);
     connect(mniShowMessages, &QAction::triggered, this, &TMainForm::mniShowMessagesClick);
 
     connect(vleOutput, &TValueListEditor::ValueValidated, this, [this](int) { ApplyOutputOptions(); });
@@ -295,42 +315,34 @@ void TMainForm::AddFile(const QString &path)
 {
     if (TaskHelper->Contains(path))
         return;
-    auto *item = new QTreeWidgetItem;
-    item->setText(0, path);
-    ltvTask->addTopLevelItem(item);
-
-    ProbeMedia(path);
-
+    // The row shows at once; its length, size and clip end come with its
+    // measure (MeasureAnswered).
     ltvItemData rec;
     rec.InputFile = path;
-    rec.LengthText = ProbeLengthText;
-    rec.FrameSizeText = ProbeFrameSize;
     rec.Status = QStringLiteral("OK");
     rec.OutputName = RemoveExtension(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
     rec.OutputExt = CurrentOutputExt;
-    rec.SourceStart = ProbeStart;
-    rec.SourceEnd = ProbeEnd;
-    rec.ClipLength = ProbeLengthText;
-    rec.ClipStart = ProbeStart;
-    rec.ClipEnd = ProbeEnd;
-    for (int c = 1; c <= SubItemCount; ++c)
-        item->setText(c, QString());
-    // The probe handles no events, so the new row is still the last one.
-    int row = ltvTask->topLevelItemCount() - 1;
-    if (ltvTask->topLevelItem(row) != item)
-        row = ltvTask->indexOfTopLevelItem(item);
-    WriteItemData(row, sdAll, rec);
+    rec.SourceStart = ProbeStartText();
+    rec.ClipStart = ProbeStartText();
+    auto *item = new QTreeWidgetItem;
+    item->setText(0, path);
+    for (int k = 0; k < SubItemCount; ++k)
+        item->setText(k + 1, SubItemText(rec, k));
+    ltvTask->addTopLevelItem(item);
+    QueueMeasure(ltvTask->topLevelItemCount() - 1);
+}
+
+void TMainForm::QueueMeasure(int row)
+{
+    QTreeWidgetItem *item = ltvTask->topLevelItem(row);
+    const quint64 ticket = Measures->Add(EncoderPath, item->text(0));
+    item->setData(0, MeasureTicketRole, ticket);
+    m_measureRowHints.insert(ticket, row);
 }
 
 void TMainForm::AddFolder(const QString &folder)
 {
-    const QStringList names = ScanFolder(folder, ScanMask);
-    const QString base = WithTrailingSeparator(folder);
-    for (const QString &name : names) {
-        // The window repaints and stays usable during a long scan.
-        QCoreApplication::processEvents();
-        AddFile(base + name);
-    }
+    Adding->AppendFolder(folder);
 }
 
 void TMainForm::tbtnAddFileClick()
@@ -363,34 +375,108 @@ void TMainForm::tbtnAddDirClick()
 
 // ---------------------------------------------------------------- media probe
 
-bool TMainForm::MeasureReport(const QString &path, bool keepAlive, QByteArray &report)
+int TMainForm::MeasuresPending() const
 {
-    report.clear();
-    if (!Encoder->Start(EncoderPath, MeasureCommand(path)))
-        return false;
-    QByteArray chunk;
-    Q_UNUSED(keepAlive);
-    while (Encoder->ReadChunk(chunk, ProbeTimeoutMs))
-        if (report.size() < MaxMeasureReport)
-            report += chunk.left(MaxMeasureReport - report.size());
-    const bool timedOut = Encoder->TimedOut();
-    KillEncoder();
-    return !timedOut;
+    return Measures->Pending();
 }
 
-void TMainForm::ProbeMedia(const QString &path)
+int TMainForm::AddsPending() const
 {
-    // Blocks without handling window events; the whole report is parsed once
-    // the encoder has ended. Nothing measured leaves empty texts, never the
-    // previous file's.
-    QByteArray report;
-    MeasureResult result;
-    if (MeasureReport(path, false, report))
-        result = ParseMeasureReport(report, path);
-    ProbeLengthText = result.LengthText;
-    ProbeFrameSize = result.FrameSize;
-    ProbeStart = ProbeStartText();
-    ProbeEnd = ProbeLengthText;
+    return Adding->Pending();
+}
+
+int TMainForm::FindMeasuredRow(quint64 ticket)
+{
+    // Rows move and go while measures run: the row is looked for outward
+    // from where it was added, which finds it at once unless rows above it
+    // were removed.
+    const int hint = m_measureRowHints.take(ticket);
+    const int count = ltvTask->topLevelItemCount();
+    const auto holds = [this, ticket](int row) {
+        return ltvTask->topLevelItem(row)->data(0, MeasureTicketRole).toULongLong() == ticket;
+    };
+    for (int d = 0; hint - d >= 0 || hint + d < count; ++d) {
+        if (hint - d >= 0 && hint - d < count && holds(hint - d))
+            return hint - d;
+        if (d > 0 && hint + d < count && hint + d >= 0 && holds(hint + d))
+            return hint + d;
+    }
+    return -1;
+}
+
+void TMainForm::MeasureAnswered(quint64 ticket, const MeasureResult &result)
+{
+    const int row = FindMeasuredRow(ticket);
+    if (row >= 0) {
+        ltvTask->topLevelItem(row)->setData(0, MeasureTicketRole, QVariant());
+        ltvItemData rec;
+        ReadItemData(row, sdAll, rec);
+        // Only what changes is written: a file that cannot be measured
+        // changes nothing.
+        const auto set = [&](int subItem, const QString &text) {
+            if (SubItemText(rec, subItem) == text)
+                return;
+            SubItemText(rec, subItem) = text;
+            WriteItemData(row, subItem, rec);
+        };
+        set(siLength, result.LengthText);
+        set(siFrameSize, result.FrameSize);
+        set(siSourceEnd, result.LengthText);
+        // The clip takes the whole file unless the user has set its end
+        // meanwhile (an earlier start is refused while the length is unknown).
+        if (!(rec.ClipEndSec > 0)) {
+            const double length = TimeTextToSeconds(result.LengthText);
+            set(siClipLength, rec.ClipStartSec > 0 && length > rec.ClipStartSec
+                                  ? SecondsToTimeText(length - rec.ClipStartSec)
+                                  : result.LengthText);
+            set(siClipEnd, result.LengthText);
+            if (row == SelectedIndex() && vleOutput->Values(KeyEndTime).isEmpty())
+                vleOutput->SetValues(KeyEndTime, rec.ClipEnd);
+        }
+    }
+    ShowMeasuringNotice();
+}
+
+void TMainForm::ShowMeasuringNotice()
+{
+    if (!m_startWhenMeasured || m_startDue)
+        return;
+    const int pending = MeasuresPending() + AddsPending();
+    if (pending > 0) {
+        SetNotice(TNotice::Measuring, pending == 1 ? QStringLiteral("Waiting for 1 file to be measured\u2026")
+                                                   : QStringLiteral("Waiting for %1 files to be measured\u2026")
+                                                         .arg(pending));
+        return;
+    }
+    // The run starts from the event loop, not from inside the measure's own
+    // signal; still waiting until then.
+    m_startDue = true;
+    QTimer::singleShot(0, this, [this] {
+        m_startDue = false;
+        if (!m_startWhenMeasured)
+            return; // given up meanwhile
+        StopWaitingToStart();
+        tbtnStartClick();
+    });
+}
+
+bool TMainForm::StartWhenMeasured()
+{
+    if (MeasuresPending() + AddsPending() == 0)
+        return false;
+    m_startWhenMeasured = true;
+    tbtnStart->setEnabled(false);
+    tbtnStop->setEnabled(true);
+    ShowMeasuringNotice();
+    return true;
+}
+
+void TMainForm::StopWaitingToStart()
+{
+    m_startWhenMeasured = false;
+    SetNotice(TNotice::Measuring, QString());
+    tbtnStop->setEnabled(false);
+    tbtnStart->setEnabled(ltvTask->topLevelItemCount() > 0);
 }
 
 // ---------------------------------------------------------------- removing and moving
@@ -410,6 +496,16 @@ void TMainForm::mniRemoveCompletedClick()
 void TMainForm::RemoveRows(const QVector<bool> &flags)
 {
     const int removed = int(flags.count(true));
+    // Their measures are of no use any more.
+    for (int i = 0; i < flags.size(); ++i) {
+        if (!flags.at(i))
+            continue;
+        const quint64 ticket = ltvTask->topLevelItem(i)->data(0, MeasureTicketRole).toULongLong();
+        if (ticket != 0) {
+            m_measureRowHints.remove(ticket);
+            Measures->Drop(ticket);
+        }
+    }
     TaskHelper->BulkSelection = true;
     if (removed > 0)
         ltvTask->clearSelection();
@@ -442,13 +538,30 @@ void TMainForm::RemoveRows(const QVector<bool> &flags)
         SetListButtonsEnabled(false);
 }
 
+void TMainForm::AskToClear()
+{
+    // A list of several rows is not emptied without asking.
+    const int rows = ltvTask->topLevelItemCount();
+    if (rows <= 1
+        || Platform::Instance().MessageBox(this, QStringLiteral("Remove all %1 files from the task list?").arg(rows),
+                                           QStringLiteral("Clear"), Platform::Icon::Question,
+                                           Platform::Buttons::YesNo) == Platform::Yes)
+        tbtnClearClick();
+}
+
 void TMainForm::tbtnClearClick()
 {
+    // Files still on their way in go too: the list is empty afterwards.
+    Adding->Clear();
+    m_measureRowHints.clear();
+    Measures->DropAll();
     TaskHelper->BulkSelection = true;
     ltvTask->clear();
     TaskHelper->BulkSelection = false;
     ClearOutputOptions();
     SetListButtonsEnabled(false);
+    if (m_startWhenMeasured)
+        StopWaitingToStart(); // nothing left to wait for, nor to convert
 }
 
 void TMainForm::FinishMove(const QVector<bool> &before, const QVector<bool> &after, int first, int last)
@@ -548,7 +661,7 @@ void TMainForm::AddCommandLineEntries(const QStringList &entries)
         const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(entry));
         const QFileInfo info(path);
         if (info.isFile() && HasListedExtension(path, InputExtensions))
-            AddFile(path);
+            Adding->AppendFile(path);
         else if (info.isDir())
             AddFolder(path);
         else if (info.isFile())
@@ -580,13 +693,11 @@ void TMainForm::DropFiles(const QStringList &names)
         if (QFileInfo(name).isDir())
             AddFolder(name);
         else if (HasListedExtension(name, InputExtensions))
-            AddFile(name);
+            Adding->AppendFile(name);
         else if (QFileInfo(name).isFile())
             skipped.Add(name);
     }
     ShowSkippedFiles(skipped.Notice());
-    if (ltvTask->topLevelItemCount() > 0)
-        SetListButtonsEnabled(true);
 }
 
 // ---------------------------------------------------------------- per-file output options
@@ -605,6 +716,7 @@ void TMainForm::ShowOutputOptions()
     vleOutput->SetValues(KeyNewFilename, rec.OutputName + CurrentOutputExt);
     vleOutput->SetValues(KeyStartTime, rec.ClipStart);
     vleOutput->SetValues(KeyEndTime, rec.ClipEnd);
+    MarkTimeProblems();
 }
 
 void TMainForm::ClearOutputOptions()
@@ -612,6 +724,19 @@ void TMainForm::ClearOutputOptions()
     vleOutput->SetValues(KeyNewFilename, QString());
     vleOutput->SetValues(KeyStartTime, QString());
     vleOutput->SetValues(KeyEndTime, QString());
+    MarkTimeProblems();
+}
+
+void TMainForm::MarkTimeProblems()
+{
+    for (const QString &key : {KeyStartTime, KeyEndTime}) {
+        const int row = vleOutput->FindRow(key);
+        const QString text = vleOutput->Value(row);
+        vleOutput->SetValueProblem(row, !text.isEmpty() && TimeTextToSeconds(text) < 0
+                                            ? QStringLiteral("Not a time: write hh:mm:ss or hh:mm:ss.f")
+                                            : QString());
+    }
+    vleOutput->viewport()->update();
 }
 
 void TMainForm::ApplyOutputOptions()
@@ -631,6 +756,8 @@ void TMainForm::ApplyOutputOptions()
         rec.OutputName = RemoveExtension(QFileInfo(rec.InputFile).fileName());
 
     ApplyClipRange(rec, vleOutput->Values(KeyStartTime), vleOutput->Values(KeyEndTime));
+    // A text that is not a time is kept in the editor but not taken: it says so.
+    MarkTimeProblems();
 
     // Field by field; the editor keeps showing what the user typed.
     for (int subItem : {siOutputName, siOutputExt, siClipLength, siClipStart, siClipEnd})

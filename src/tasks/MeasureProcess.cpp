@@ -14,11 +14,17 @@ TMeasureProcess::TMeasureProcess(QObject *parent)
     : QObject(parent)
     , m_process(new QProcess(this))
     , m_limit(new QTimer(this))
+    , m_unstarted(new QTimer(this))
 {
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->setStandardInputFile(QProcess::nullDevice());
-    EndWithTheProgram(m_process);
+    m_process->setChildProcessModifier(EncoderChildSetup());
     m_limit->setSingleShot(true);
+    // A program that cannot be started is reported after the caller has
+    // returned, like any other end; Cancel takes the report back.
+    m_unstarted->setSingleShot(true);
+    m_unstarted->setInterval(0);
+    connect(m_unstarted, &QTimer::timeout, this, [this] { emit Finished(false, QByteArray()); });
     connect(m_limit, &QTimer::timeout, this, [this] { End(false); });
     connect(m_process, &QProcess::readyReadStandardOutput, this, &TMeasureProcess::Collect);
     connect(m_process, &QProcess::finished, this, [this] {
@@ -45,8 +51,7 @@ bool TMeasureProcess::Start(const QString &program, const QString &path, int tim
     m_pid = 0;
     const QFileInfo info(program);
     if (!info.isFile() || !info.isExecutable()) {
-        // Reported like any other start failure, after the caller has returned.
-        QTimer::singleShot(0, this, [this] { emit Finished(false, QByteArray()); });
+        m_unstarted->start();
         return true;
     }
     m_process->start(program, MeasureCommand(path).args, QIODevice::ReadOnly);
@@ -59,6 +64,7 @@ bool TMeasureProcess::Start(const QString &program, const QString &path, int tim
 void TMeasureProcess::Cancel()
 {
     m_limit->stop();
+    m_unstarted->stop();
     if (m_process->state() == QProcess::NotRunning)
         return;
     const QSignalBlocker quiet(m_process);
@@ -72,7 +78,7 @@ void TMeasureProcess::Cancel()
 
 bool TMeasureProcess::Running() const
 {
-    return m_process->state() != QProcess::NotRunning;
+    return m_process->state() != QProcess::NotRunning || m_unstarted->isActive();
 }
 
 void TMeasureProcess::Collect()

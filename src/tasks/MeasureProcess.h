@@ -38,6 +38,7 @@ private:
 
     QProcess *m_process = nullptr;
     QTimer *m_limit = nullptr;
+    QTimer *m_unstarted = nullptr;
     QString m_path;
     QByteArray m_report;
     qint64 m_pid = 0;

@@ -58,11 +58,13 @@ public:
         SettingForm->chkOpenDir->setChecked(false);
     }
 
-    // Adds files through the Add button and the open dialog.
+    // Adds files through the Add button and the open dialog, and waits for
+    // their measures.
     void addByDialog(const QStringList &paths)
     {
         prog.platform.openResults.enqueue(paths);
         QTest::mouseClick(form->tbtnAddFile, Qt::LeftButton);
+        WaitUntilMeasured(form);
     }
 
     int rows() const { return form->ltvTask->topLevelItemCount(); }

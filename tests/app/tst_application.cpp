@@ -1,10 +1,14 @@
-// The application object: errors escaping handlers, termination signals.
+// The application object: errors escaping handlers, termination signals,
+// measures that never answer.
 
+#include "Clips.h"
+#include "FakeEncoder.h"
 #include "FakePlatform.h"
 #include "app/Application.h"
 #include "ini/NewInifiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
@@ -31,12 +35,21 @@ public:
 // the window is up.
 void StartOffscreen(QProcess &velvo, const QString &program, const QStringList &arguments)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // On the caller's environment when it gave one.
+    QProcessEnvironment env = velvo.processEnvironment();
+    if (env.isEmpty())
+        env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("VELVO_REPORT_STARTUP", "1");
     env.remove("VELVO_EXIT_AFTER_STARTUP");
     velvo.setProcessEnvironment(env);
     velvo.start(program, arguments);
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -48,6 +61,7 @@ private slots:
     void errorInClickHandlerStopsThatHandler();
     void terminationSignalClosesLikeTheCloseBox();
     void terminationSignalDuringAStartUpBox();
+    void hangingMeasuresHoldNeitherTheWindowNorTheEnd();
 };
 
 void TestApplication::escapedErrorIsShownAndProgramGoesOn()
@@ -133,6 +147,54 @@ void TestApplication::terminationSignalDuringAStartUpBox()
     QVERIFY(velvo.waitForFinished(5000));
     QCOMPARE(velvo.exitStatus(), QProcess::NormalExit);
     QCOMPARE(velvo.exitCode(), 0);
+}
+
+void TestApplication::hangingMeasuresHoldNeitherTheWindowNorTheEnd()
+{
+    // Files whose measure never answers (a live stream's playlist named
+    // .ts, an encoder that hangs): their rows are listed at once, a
+    // termination signal still ends the program at once, and no measure
+    // outlives the program, however it ends.
+    QTemporaryDir dir;
+    const QString program = dir.path() + "/velvo";
+    QVERIFY(QFile::copy(QString(VELVO_PROGRAM_DIR) + "velvo", program));
+    QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
+    FakeEncoder fake(dir.path());
+    fake.setScript("[measure]\nhang\n");
+    QStringList files;
+    for (const char *name : {"live1.ts", "live2.ts", "live3.ts"}) {
+        files << dir.path() + "/in/" + name;
+        QDir().mkpath(dir.path() + "/in");
+        QFile playlist(files.last());
+        QVERIFY(playlist.open(QIODevice::WriteOnly));
+        playlist.write("#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nhttp://192.0.2.1/live/1.ts\n");
+    }
+    files << dir.path() + "/in/clip.avi";
+    QVERIFY(MakeTestClip(files.last(), 1.0, 160, 120, false));
+
+    for (int signal : {SIGTERM, SIGKILL}) {
+        const QString state = dir.path() + QString("/state%1").arg(signal);
+        QProcess velvo;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_STATE_HOME", state);
+        velvo.setProcessEnvironment(env);
+        StartOffscreen(velvo, program, files);
+        QVERIFY(velvo.waitForStarted());
+        // The rows reach the kept task list, all four, within seconds.
+        const QString kept = state + QString("/velvo/tasklist-%1.ini").arg(velvo.processId());
+        QTRY_VERIFY_WITH_TIMEOUT(ReadAll(kept).count("[Row]") == 4, 4000);
+        QTRY_VERIFY_WITH_TIMEOUT(ProcessesRunning(fake.path()).size() >= 1, 5000);
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(velvo.processId(), signal);
+        QVERIFY(velvo.waitForFinished(3000));
+        if (signal == SIGTERM) {
+            QCOMPARE(velvo.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(velvo.exitCode(), 0);
+            QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(ProcessesRunning(fake.path()).isEmpty(), 2000);
+    }
 }
 
 int main(int argc, char **argv)

@@ -150,9 +150,11 @@ void TestHostileNames::namesAddedMeasuredAndConverted()
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(run.form, &drop);
+    QVERIFY(WaitUntilMeasured(run.form));
     QCOMPARE(run.rows(), byDialog.size() + byDrop.size());
     run.prog.platform.folderResults.enqueue(scanDir);
     QTest::mouseClick(run.form->tbtnAddDir, Qt::LeftButton);
+    QVERIFY(WaitUntilMeasured(run.form));
     QCOMPARE(run.rows(), byDialog.size() + byDrop.size() + byScan.size());
     QVERIFY(run.prog.platform.messages.isEmpty());
 

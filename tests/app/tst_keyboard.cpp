@@ -68,7 +68,9 @@ private slots:
             {form->tbtnAddFile, "Add Video Files (Ctrl+O)"}, {form->tbtnAddDir, "Add Directory (Ctrl+Shift+O)"},
             {form->tbtnHelp, "Help (F1)"},                   {form->tbtnStart, "Start (Ctrl+Return)"},
             {form->tbtnStop, "Stop (Esc)"},                  {form->tbtnRemove, "Remove (Del)"},
-            {form->tbtnClear, "Clear (Backspace)"},          {form->tbtnUp, "Move Up"}};
+            {form->tbtnClear, "Clear (Backspace)"},          {form->tbtnUp, "Move Up (Ctrl+Up)"},
+            {form->tbtnDown, "Move Down (Ctrl+Down)"},       {form->tbtnSetting, "Settings (Ctrl+,)"},
+            {form->tbtnAbout, "About"}};
         for (const auto &[button, tip] : expected)
             QCOMPARE(button->toolTip(), tip);
         QVERIFY(form->ltvTask->toolTip().contains("Return plays the selected file in the preview"));

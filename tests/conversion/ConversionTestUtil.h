@@ -120,6 +120,7 @@ public:
         const int before = rows();
         prog.platform.openResults.enqueue({path});
         QTest::mouseClick(form->tbtnAddFile, Qt::LeftButton);
+        WaitUntilMeasured(form); // before the script changes
         if (rows() != before + 1)
             qWarning("AddFile did not add %s", qPrintable(path));
         return path;

@@ -116,6 +116,7 @@ void TestConversionReal::batchConvertsWithNamesTrimsAndStatuses()
     for (const QString &name : {"a.mp4", "b.avi", "c clip.mov"}) {
         prog.platform.openResults.enqueue({inDir + name});
         QTest::mouseClick(form->tbtnAddFile, Qt::LeftButton);
+        QVERIFY(WaitUntilMeasured(form));
     }
     QCOMPARE(form->ltvTask->topLevelItemCount(), 3);
 
@@ -165,6 +166,7 @@ void TestConversionReal::batchConvertsWithNamesTrimsAndStatuses()
     for (const QString &path : {broken, outDir + "d" + ext}) {
         prog.platform.openResults.enqueue({path});
         QTest::mouseClick(form->tbtnAddFile, Qt::LeftButton);
+        QVERIFY(WaitUntilMeasured(form));
     }
     QCOMPARE(form->ltvTask->topLevelItemCount(), 5);
     const QMap<QString, FileState> before = Snapshot(media.path());
@@ -227,6 +229,7 @@ void TestConversionReal::failedOutputsNeverReplaceGoodOnes()
     for (const QString &name : {"a.mp4", "b.mov"}) {
         prog.platform.openResults.enqueue({inDir + name});
         QTest::mouseClick(form->tbtnAddFile, Qt::LeftButton);
+        QVERIFY(WaitUntilMeasured(form));
     }
     QCOMPARE(form->ltvTask->topLevelItemCount(), 2);
     // The second clip is cut to less than a frame: nothing to convert.
@@ -272,6 +275,7 @@ void TestConversionReal::outputsWithoutPictureOrWithOwnTimingPassTheCheck()
     form->edtOutputdir->setText(media.path() + "/");
     prog.platform.openResults.enqueue({clip});
     QTest::mouseClick(form->tbtnAddFile, Qt::LeftButton);
+    QVERIFY(WaitUntilMeasured(form));
     QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
     for (const QString &profile : {"Audio - MP3", "GIF - Animated", "MKV - H.264 Video"}) {
         form->cmbProfile->setCurrentText(profile);

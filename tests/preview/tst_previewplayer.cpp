@@ -54,6 +54,7 @@ class PreviewPlayerTest : public QObject {
         QCoreApplication::processEvents();
         for (int i = 0; i < rows; ++i)
             form->AddFile(QString("/videos/r%1.avi").arg(i));
+        WaitUntilMeasured(form);
         QCOMPARE(form->ltvTask->topLevelItemCount(), rows);
         form->ltvTask->clearSelection();
         QCOMPARE(form->SelectedIndex(), -1);

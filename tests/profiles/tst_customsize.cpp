@@ -63,9 +63,11 @@ private slots:
         QVERIFY(!SizeForm->isVisible());
         QStringList labels;
         for (QLabel *label : SizeForm->findChildren<QLabel *>())
-            labels << label->text();
+            labels << label->text().remove('&'); // each with a mnemonic for its field
         labels.sort();
         QCOMPARE(labels, QStringList({"Height:", "Width:"}));
+        QCOMPARE(FIND(QLabel, SizeForm, "labWidth")->buddy(), m_width);
+        QCOMPARE(FIND(QLabel, SizeForm, "labHeight")->buddy(), m_height);
         QCOMPARE(m_ok->text(), QString("&OK"));
         QCOMPARE(m_cancel->text(), QString("&Cancel"));
         QCOMPARE(m_width->text(), QString());

@@ -190,7 +190,16 @@ void TstValueListEditor::contentChangedOnlyOnChange()
 
 void TstValueListEditor::rowsHeightAndLayout()
 {
+    // At the designed font rows are 17 pixels high; a larger font makes them
+    // as high as it needs.
+    QFont design("DejaVu Sans");
+    design.setPixelSize(11);
+    TValueListEditor large;
+    large.setFont(QFont("DejaVu Sans", 13));
+    large.AppendRow("New Filename", QString());
+    QCOMPARE(large.rowHeight(0), large.fontMetrics().height() + 4);
     TValueListEditor vle;
+    vle.setFont(design);
     QCOMPARE(vle.RowsHeight(), 0);
     for (const char *key : {"New Filename", "Start Time", "End Time"})
         vle.AppendRow(key, QString());
@@ -491,10 +500,16 @@ void TstValueListEditor::guardSwallowsPress()
     QCOMPARE(host.vle->currentRow(), 0);
     QCOMPARE(changed.count(), 0);
 
-    // An editor opened from the keyboard is closed by a refused press.
+    // Typing asks the guard as a press does: refused, it opens nothing.
     host.vle->setFocus();
     QTest::keyClick(host.vle, Qt::Key_F2);
+    QCOMPARE(asked, 4);
+    QVERIFY(!host.Editor(0));
+    // An editor opened from the keyboard is closed by a refused press.
+    allow = true;
+    QTest::keyClick(host.vle, Qt::Key_F2);
     QVERIFY(host.Editor(0));
+    allow = false;
     host.Click(1, 0);
     QTRY_VERIFY(!host.Editor(0));
     QCOMPARE(host.vle->currentRow(), 0);

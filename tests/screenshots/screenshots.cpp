@@ -1,10 +1,13 @@
 // Renders the windows for review: the main window idle with a few files and
-// during a run, the settings dialog on both tabs, the size dialog.
+// during a run, the settings dialog on both tabs, the size dialog; then the
+// main window and the settings dialog with an 11 pt font and with a dark
+// palette.
 // Usage: velvo_screenshots <output folder>   (run under a display, e.g. xvfb-run)
 
 #include "Clips.h"
 #include "TestProgram.h"
 #include "app/MainForm.h"
+#include "app/Theme.h"
 #include "profiles/CustomSize.h"
 #include "profiles/ValueListEditor.h"
 #include "settings/Settings.h"
@@ -93,5 +96,19 @@ int main(int argc, char **argv)
     Settle(200);
     Save(SizeForm, out, "size-dialog");
     SizeForm->close();
+
+    const auto mainAndSettings = [&](const QString &suffix) {
+        Settle(300);
+        Save(form, out, "main-idle-" + suffix);
+        SettingForm->ShowOnGeneralTab();
+        Settle(300);
+        Save(SettingForm, out, "settings-general-" + suffix);
+        SettingForm->btnCancelClick();
+    };
+    QApplication::setFont(QFont("DejaVu Sans", 11));
+    mainAndSettings("11pt");
+    QApplication::setFont(font);
+    ApplyColorScheme(Platform::ColorScheme::Dark);
+    mainAndSettings("dark");
     return 0;
 }

@@ -314,6 +314,15 @@ void TestProfilesTab::saveAsOntoAnUnwritableTarget()
     QVERIFY(prog.platform.messages[1].text.startsWith("Cannot copy the profile"));
     QVERIFY(!QFileInfo::exists(prog.path("missing/New.vpf")));
 
+    // A name too long for the file system (with the room a later save
+    // needs): refused with a message, and no copy, whole or half, is left.
+    const QString longName = QString(250, 'n') + ".vpf";
+    prog.platform.saveResults.enqueue(prog.path("Profiles/" + longName));
+    SettingForm->btnSaveAs->click();
+    QCOMPARE(prog.platform.messages.size(), 3);
+    QVERIFY2(prog.platform.messages[2].text.contains("is too long"), qPrintable(prog.platform.messages[2].text));
+    QCOMPARE(QDir(prog.path("Profiles")).entryList(QDir::Files), QStringList{"Sample.vpf"});
+
     // The source is untouched, the edits are still in the dialog.
     QCOMPARE(prog.readFile("Profiles/Sample.vpf"), SampleProfile);
     QCOMPARE(SettingForm->vleVideo->Values("Bit Rate"), QString("1200"));

@@ -61,10 +61,13 @@ void TestSettingForm::design()
     QCOMPARE(pages->tabText(0), QString("     General     "));
     QCOMPARE(pages->tabText(1), QString("     Profiles     "));
 
-    QCOMPARE(FIND(QLabel, dlg, "labOutputDir")->text(), QString("Default Output Path:"));
+    // The visible texts as designed; each label has a mnemonic for its field.
+    QCOMPARE(FIND(QLabel, dlg, "labOutputDir")->text().remove('&'), QString("Default Output Path:"));
+    QCOMPARE(dlg->labOutputDir->buddy(), dlg->edtOutputDir);
     FIND(QLineEdit, dlg, "edtOutputDir");
     FIND(QToolButton, dlg, "sbtnBrowse");
-    QCOMPARE(FIND(QLabel, dlg, "labSyn")->text(), QString("Synchronization Mode:"));
+    QCOMPARE(FIND(QLabel, dlg, "labSyn")->text().remove('&'), QString("Synchronization Mode:"));
+    QCOMPARE(dlg->labSyn->buddy(), dlg->cmbSyn);
     auto *syn = FIND(QComboBox, dlg, "cmbSyn");
     QVERIFY(!syn->isEditable());
     QCOMPARE(syn->count(), 3);
@@ -85,8 +88,10 @@ void TestSettingForm::design()
     QCOMPARE(rename->text(), QString("Not overwrite (Rename to <Filename> + Index"));
     QCOMPARE(over->parentWidget(), box);
     QCOMPARE(rename->parentWidget(), box);
-    // The separator stands between the mode and the check boxes, the group
-    // box below them.
+    // Shown: the separator stands between the mode and the check boxes, the
+    // group box below them.
+    dlg->ShowOnGeneralTab();
+    QCOMPARE(dlg->size(), QSize(391, 498));
     QVERIFY(syn->geometry().bottom() < dlg->bvlSeparator->geometry().top());
     QVERIFY(dlg->bvlSeparator->geometry().bottom() < dlg->chkOpenDir->geometry().top());
     QVERIFY(dlg->chkOpenDir->geometry().bottom() < dlg->chkExit->geometry().top());

@@ -251,6 +251,16 @@ QList<qint64> ProcessesNamed(const QString &name)
     return found;
 }
 
+QList<qint64> ProcessesRunning(const QString &program)
+{
+    QList<qint64> found;
+    const QString target = QFileInfo(program).canonicalFilePath();
+    for (const QString &pid : ProcPids())
+        if (IsLive(StatFields(pid)) && QFile::symLinkTarget("/proc/" + pid + "/exe") == target)
+            found << pid.toLongLong();
+    return found;
+}
+
 QList<qint64> ChildProcesses(qint64 pid)
 {
     QList<qint64> children;

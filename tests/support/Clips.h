@@ -58,6 +58,8 @@ bool DecodesCleanly(const QString &file);
 // Pids of live processes (zombies excluded, this process excluded) whose
 // executable file name, first command-line word or process name is name.
 QList<qint64> ProcessesNamed(const QString &name);
+// Pids of live processes running the program file at program (a full path).
+QList<qint64> ProcessesRunning(const QString &program);
 // Pids of the live processes whose parent is pid.
 QList<qint64> ChildProcesses(qint64 pid);
 // The process group of pid, -1 when it does not exist.

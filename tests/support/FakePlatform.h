@@ -85,7 +85,7 @@ public:
     bool OpenDocument(const QString &path) override
     {
         opened.append(path);
-        return true;
+        return openResult;
     }
     bool PowerOff(QString &reason) override
     {
@@ -123,6 +123,11 @@ public:
         std::function<void()> onAction; // what picking the action does
     };
 
+    void WatchColorScheme(std::function<void(ColorScheme)> report) override
+    {
+        colorSchemeReport = std::move(report);
+    }
+
     struct Question {
         QString text;
         QString caption;
@@ -147,6 +152,7 @@ public:
     QStringList folderCaptions;
     QQueue<QString> folderResults;       // "" means cancelled
     QStringList opened;
+    bool openResult = true;              // false: as without a program to open it
     int powerOffs = 0;
     bool powerOffResult = true;
     QString powerOffRefusal = QStringLiteral("Interactive authentication required.");
@@ -156,4 +162,5 @@ public:
     bool inhibitResult = true;           // false: as without logind
     QStringList taskbar;                 // "<percent>/<files left>" or "clear", one per update
     QList<Notification> notifications;
+    std::function<void(ColorScheme)> colorSchemeReport; // what the program follows; tests call it as the portal would
 };

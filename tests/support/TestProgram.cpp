@@ -1,4 +1,5 @@
 #include "TestProgram.h"
+#include "app/Theme.h"
 
 #include "app/Forms.h"
 #include "app/MainForm.h"
@@ -94,16 +95,26 @@ void TestProgram::writeFile(const QString &relative, const QByteArray &content)
         file.write(content);
 }
 
-TMainForm *TestProgram::start(const QStringList &arguments, bool show)
+TMainForm *TestProgram::start(const QStringList &arguments, bool show, bool settle)
 {
     stop();
+    // The font the program chooses: the designed one unless a test set its own.
+    UseDesktopFont();
     TMainForm *form = CreateForms(arguments);
     m_started = true;
     if (show) {
         form->show();
         QCoreApplication::processEvents();
     }
+    if (settle)
+        WaitUntilMeasured(form);
     return form;
+}
+
+bool WaitUntilMeasured(TMainForm *form, int timeoutMs)
+{
+    return QTest::qWaitFor([form] { return form->AddsPending() == 0 && form->MeasuresPending() == 0; },
+                           timeoutMs);
 }
 
 void TestProgram::stop()
@@ -121,7 +132,7 @@ void WaitForRunEnd(TMainForm *form, int timeoutMs)
     // Each wait below returns at least this often.
     QTimer wake;
     wake.start(5);
-    while (form->RunState != 0 && clock.elapsed() < timeoutMs)
+    while ((form->RunState != 0 || form->WaitingToStart()) && clock.elapsed() < timeoutMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

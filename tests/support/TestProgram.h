@@ -42,8 +42,9 @@ public:
     void writeFile(const QString &relative, const QByteArray &content);
 
     // Creates the windows (CreateForms) and, when show is set, shows the
-    // main window and processes events so its show handler has run.
-    TMainForm *start(const QStringList &arguments = {}, bool show = true);
+    // main window and processes events so its show handler has run; with
+    // settle, waits until the files given are added and measured.
+    TMainForm *start(const QStringList &arguments = {}, bool show = true, bool settle = true);
     // Deletes the windows (also done by the destructor).
     void stop();
 
@@ -56,8 +57,12 @@ private:
     bool m_started = false;
 };
 
-// Handles window events until the run started by Start is over, its closing
-// actions included (the window is idle again, or closed), or timeoutMs passed.
+// Waits (handling events) until every file on its way into form's task list
+// is added and measured; false when that takes longer than timeoutMs.
+bool WaitUntilMeasured(TMainForm *form, int timeoutMs = 30000);
+// Handles window events until the run started by Start is over (one that
+// waits for measures first included), its closing actions included (the
+// window is idle again, or closed), or timeoutMs passed.
 void WaitForRunEnd(TMainForm *form, int timeoutMs = 120000);
 // Clicks Start and waits for the run to end.
 void StartAndWait(TMainForm *form, int timeoutMs = 120000);

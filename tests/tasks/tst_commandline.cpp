@@ -240,6 +240,7 @@ private slots:
         // In the order given; a folder adds its own files only; a listed
         // name is added without testing that it exists.
         form->DropFiles({d + "CLIP.MOV", d + "folder", d + "notes.txt", d + "ghost.mpg"});
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(Captions(form), QStringList({d + "CLIP.MOV", d + "folder/A.avi", d + "folder/b.mp4",
                                               d + "ghost.mpg"}));
         QCOMPARE(ListButtonsState(form), 1);
@@ -264,6 +265,7 @@ private slots:
         QVERIFY(Touch(d + "mixed/old.flv"));
         form->ltvTask->clear();
         form->DropFiles(dropped + QStringList{d + "mixed"});
+        QVERIFY(WaitUntilMeasured(form));
         expected << d + "mixed/movie.mkv" << d + "mixed/song.mp3";
         QCOMPARE(Captions(form), expected);
         QCOMPARE(notice->text(),
@@ -284,11 +286,13 @@ private slots:
         TMainForm *form = prog.start();
         form->ltvTask->setEnabled(false);
         form->DropFiles({prog.path("a.avi")});
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(form->ltvTask->topLevelItemCount(), 0);
         QCOMPARE(ListButtonsState(form), 0);
         QVERIFY(prog.fakeEncoder().runs().isEmpty());
         form->ltvTask->setEnabled(true);
         form->DropFiles({prog.path("a.avi")});
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
     }
 
@@ -304,6 +308,7 @@ private slots:
         QVERIFY(Touch(file));
         TMainForm *form = prog.start();
         form->DropFiles({file});
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(Captions(form), QStringList({file}));
         QCOMPARE(Row(form, 0).OutputName, QString("a clip with a long name"));
         QCOMPARE(Row(form, 0).LengthText, QString("00:01:40.00"));
@@ -311,9 +316,11 @@ private slots:
         QCOMPARE(prog.fakeEncoder().runs().last(), QStringList({"-i", file}));
         // A folder with a long name is scanned whole as well.
         form->DropFiles({path});
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
         QVERIFY(Touch(path + "/second.mp4"));
         form->DropFiles({path});
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(Captions(form).last(), path + "/second.mp4");
     }
 
@@ -331,6 +338,7 @@ private slots:
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(form, &drop);
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(Captions(form), QStringList({prog.path("w/one.wmv"), prog.path("w/two.avi")}));
         QCOMPARE(ListButtonsState(form), 1);
     }

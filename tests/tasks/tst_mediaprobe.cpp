@@ -1,19 +1,30 @@
 // The media probe: the parse of the measure report (crafted reports and the
-// real vxenc.dll's), the probe through the process layer with a scripted
-// fake encoder, a failed start, and an encoder that never ends.
+// real vxenc.dll's), the measure of added rows with a scripted fake encoder
+// (answers finding their rows after moves and removals, an end set before the
+// answer, Start waiting for measures), a failed start, and an encoder that
+// never ends.
 
 #include "Clips.h"
 #include "TaskTestUtil.h"
 #include "TestProgram.h"
 
 #include "app/MainForm.h"
+#include "settings/Settings.h"
+#include "tasks/MeasureQueue.h"
 #include "tasks/MediaProbe.h"
 
 #include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QCheckBox>
 #include <QRegularExpression>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace tasktest;
 
@@ -34,6 +45,16 @@ const QByteArray Standard = "Input #0, avi, from '/v/a.avi':\n"
                             "  Duration: 00:00:10.50, start: 0.000000, bitrate: 1000 kb/s\n"
                             "    Stream #0:0: Video: mpeg4, yuv420p, 640x480, 25 fps\n"
                             "    Stream #0:1: Audio: mp3, 44100 Hz, stereo\n";
+
+// A measure that answers after ms with a report of the given length and a
+// 320x240 picture.
+QString MeasureAfter(int ms, const QString &length)
+{
+    return QString("[measure]\nsleep %1\nout from '$IN':\\n  Duration: %2, x\\n"
+                   "out  Video: a, b, 320x240, c\\n\n")
+        .arg(ms)
+        .arg(length);
+}
 
 } // namespace
 
@@ -112,28 +133,152 @@ private slots:
         QTEST(result.FrameSize, "frameSize");
     }
 
-    void probeFillsTheFourFields()
+    void measureFillsTheRowLater()
     {
         TestProgram prog;
-        prog.fakeEncoder().setScript("[measure]\nout from '$IN':\\n  Duration: 00:00:10.50, start: 0\\n"
+        prog.fakeEncoder().setScript("[measure]\nsleep 300\nout from '$IN':\\n  Duration: 00:00:10.50, start: 0\\n"
                                      "err   Stream #0:0: Video: h264, yuv420p, 640x480, 25 fps\\n\n");
         TMainForm *form = prog.start();
-        QVERIFY(form->ProbeLengthText.isEmpty());
-        form->ProbeMedia("/v/one.avi");
-        QCOMPARE(form->ProbeLengthText, QString("00:00:10.50"));
-        QCOMPARE(form->ProbeFrameSize, QString(" 640x480"));
-        QCOMPARE(form->ProbeStart, QString("00:00:00.0"));
-        QCOMPARE(form->ProbeEnd, QString("00:00:10.50"));
+        form->AddFile("/v/one.avi");
+        // The row is there at once, its length and size still unknown.
+        QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
+        QCOMPARE(Row(form, 0).LengthText, QString());
+        QCOMPARE(Row(form, 0).OutputName, QString("one"));
+        QCOMPARE(form->MeasuresPending(), 1);
+        QVERIFY(WaitUntilMeasured(form));
+        ltvItemData rec = Row(form, 0);
+        QCOMPARE(rec.LengthText, QString("00:00:10.50"));
+        QCOMPARE(rec.FrameSizeText, QString(" 640x480"));
+        QCOMPARE(rec.SourceStart, QString("00:00:00.0"));
+        QCOMPARE(rec.SourceEnd, QString("00:00:10.50"));
+        QCOMPARE(rec.ClipStart, QString("00:00:00.0"));
+        QCOMPARE(rec.ClipEnd, QString("00:00:10.50"));
+        QCOMPARE(rec.ClipLength, QString("00:00:10.50"));
 
-        // A second probe replaces all four.
-        prog.fakeEncoder().setScript("[measure]\nout from '$IN':\\n  Duration: 00:02:00.00, x\\n"
-                                     "out  Video: a, b, 320x240, c\\n\n");
-        form->ProbeMedia("/v/two.avi");
-        QCOMPARE(form->ProbeLengthText, QString("00:02:00.00"));
-        QCOMPARE(form->ProbeFrameSize, QString(" 320x240"));
-        QCOMPARE(form->ProbeStart, QString("00:00:00.0"));
-        QCOMPARE(form->ProbeEnd, QString("00:02:00.00"));
+        // Each file gets its own report.
+        prog.fakeEncoder().setScript(MeasureAfter(0, "00:02:00.00"));
+        form->AddFile("/v/two.avi");
+        QVERIFY(WaitUntilMeasured(form));
+        rec = Row(form, 1);
+        QCOMPARE(rec.LengthText, QString("00:02:00.00"));
+        QCOMPARE(rec.FrameSizeText, QString(" 320x240"));
+        QCOMPARE(Row(form, 0).LengthText, QString("00:00:10.50"));
         QCOMPARE(prog.fakeEncoder().runs().size(), 2);
+    }
+
+    void answersFindTheirRowsAfterMovesAndRemovals()
+    {
+        TestProgram prog;
+        prog.fakeEncoder();
+        TMainForm *form = prog.start();
+        // The fake measures a file of its own making by the length it holds.
+        const QString dir = prog.path("in/");
+        for (const char *name : {"a", "b", "c", "d"})
+            QVERIFY(Touch(dir + name + ".avi", QByteArray("fakeenc-output ") + QByteArray::number(name[0] - 'a' + 1)
+                                                  + " video\n"));
+        for (const char *name : {"a", "b", "c", "d"})
+            form->AddFile(dir + name + ".avi");
+        // Before any answer: d moves up twice, b is removed.
+        SelectRows(form, {3});
+        form->tbtnUpClick();
+        form->tbtnUpClick();
+        SelectRows(form, {2});
+        QCOMPARE(Row(form, 2).InputFile, dir + "b.avi");
+        form->tbtnRemoveClick();
+        QVERIFY(WaitUntilMeasured(form));
+        QCOMPARE(Captions(form), QStringList({dir + "a.avi", dir + "d.avi", dir + "c.avi"}));
+        QCOMPARE(Row(form, 0).LengthText, QString("00:00:01.00"));
+        QCOMPARE(Row(form, 1).LengthText, QString("00:00:04.00"));
+        QCOMPARE(Row(form, 1).ClipEnd, QString("00:00:04.00"));
+        QCOMPARE(Row(form, 2).LengthText, QString("00:00:03.00"));
+        QCOMPARE(Row(form, 2).FrameSizeText, QString(" 320x240"));
+    }
+
+    void endSetBeforeTheAnswerIsKept()
+    {
+        TestProgram prog;
+        prog.fakeEncoder().setScript(MeasureAfter(400, "00:00:30.00"));
+        TMainForm *form = prog.start();
+        form->AddFile("/v/early.avi");
+        form->AddFile("/v/late.avi");
+        ClickRow(form, 0);
+        form->vleOutput->SetValues("End Time", "00:00:10");
+        form->ApplyOutputOptions();
+        ClickRow(form, 1);
+        QCOMPARE(EndTime(form), QString());
+        QVERIFY(WaitUntilMeasured(form));
+        QCOMPARE(Row(form, 0).LengthText, QString("00:00:30.00"));
+        QCOMPARE(Row(form, 0).SourceEnd, QString("00:00:30.00"));
+        QCOMPARE(Row(form, 0).ClipEnd, QString("00:00:10"));
+        QCOMPARE(Row(form, 0).ClipLength, QString("00:00:10"));
+        // The row shown in the editor gets its end there too.
+        QCOMPARE(Row(form, 1).ClipEnd, QString("00:00:30.00"));
+        QCOMPARE(EndTime(form), QString("00:00:30.00"));
+    }
+
+    void startWaitsForMeasures()
+    {
+        TestProgram prog;
+        prog.fakeEncoder().setScript(MeasureAfter(400, "00:00:02.00"));
+        TMainForm *form = prog.start();
+        form->edtOutputdir->setText(prog.path(""));
+        SettingForm->chkOpenDir->setChecked(false);
+        form->Measures->SetParallel(1);
+        auto *status = FIND(QLabel, form, "labStatus");
+        // Inputs the fake converts into outputs as long as measured.
+        for (const char *name : {"one", "two", "three", "four"})
+            QVERIFY(Touch(prog.path(QString("in/%1.avi").arg(name)), "fakeenc-length 2"));
+        form->AddFile(prog.path("in/one.avi"));
+        form->AddFile(prog.path("in/two.avi"));
+        form->SetListButtonsEnabled(true);
+
+        // Stop gives up waiting: no run once the files are measured.
+        form->tbtnStart->click();
+        QCOMPARE(status->text(), QString("Waiting for 2 files to be measured\u2026"));
+        QVERIFY(!form->tbtnStart->isEnabled());
+        QVERIFY(form->tbtnStop->isEnabled());
+        form->tbtnStop->click();
+        QVERIFY(!form->WaitingToStart());
+        QVERIFY(status->text().isEmpty());
+        QVERIFY(form->tbtnStart->isEnabled());
+        // Escape, like Stop, without a question.
+        form->tbtnStart->click();
+        QVERIFY(form->WaitingToStart());
+        form->activateWindow();
+        QTest::keyClick(form, Qt::Key_Escape);
+        QVERIFY(!form->WaitingToStart());
+        QVERIFY(prog.platform.messages.isEmpty());
+        QVERIFY(WaitUntilMeasured(form));
+        QTest::qWait(100);
+        QVERIFY(prog.fakeEncoder().conversions().isEmpty());
+
+        // Otherwise the run starts by itself when the last has answered.
+        form->AddFile(prog.path("in/three.avi"));
+        form->AddFile(prog.path("in/four.avi"));
+        form->tbtnStart->click();
+        QCOMPARE(form->RunState, 0);
+        QCOMPARE(status->text(), QString("Waiting for 2 files to be measured\u2026"));
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), QString("Waiting for 1 file to be measured\u2026"), 5000);
+        QVERIFY(prog.fakeEncoder().conversions().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(prog.fakeEncoder().conversions().size(), 4, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(form->RunState == 0 && !prog.platform.messages.isEmpty(), 10000);
+        QVERIFY(status->text().isEmpty());
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(Row(form, i).Status, QString("Complete"));
+        QVERIFY(Row(form, 3).LengthText == "00:00:02.00");
+
+        // Clear leaves nothing to wait for, and nothing to start.
+        form->AddFile(prog.path("in/five.avi"));
+        const int said = int(prog.platform.messages.size());
+        form->tbtnStart->click();
+        QVERIFY(form->WaitingToStart());
+        form->tbtnClearClick();
+        QVERIFY(!form->WaitingToStart());
+        QVERIFY(status->text().isEmpty());
+        QVERIFY(!form->tbtnStop->isEnabled());
+        QTest::qWait(100);
+        QCOMPARE(prog.platform.messages.size(), said);
+        QCOMPARE(form->RunState, 0);
     }
 
     void reportInManyPieces()
@@ -146,6 +291,7 @@ private slots:
                                      "out 176x144, 25 fps\\n\n");
         TMainForm *form = prog.start();
         form->AddFile("/v/pieces.avi");
+        QVERIFY(WaitUntilMeasured(form));
         const ltvItemData rec = Row(form, 0);
         QCOMPARE(rec.LengthText, QString("00:00:42.10"));
         QCOMPARE(rec.FrameSizeText, QString(" 176x144"));
@@ -157,6 +303,7 @@ private slots:
         prog.fakeEncoder().setScript("[measure]\nerr $IN: Invalid data found when processing input\\n\nexit 1\n");
         TMainForm *form = prog.start();
         form->AddFile("/v/broken.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
         const ltvItemData rec = Row(form, 0);
         QCOMPARE(rec.LengthText, QString());
@@ -174,12 +321,14 @@ private slots:
         prog.fakeEncoder();
         TMainForm *form = prog.start();
         form->AddFile("/v/measured.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(Row(form, 0).LengthText, QString("00:01:40.00"));
 
         // The encoder is gone: the next row must not take the previous
         // file's length and size.
         QVERIFY(QFile::remove(prog.path("vxenc.dll")));
         form->AddFile("/v/unmeasured.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(form->ltvTask->topLevelItemCount(), 2);
         const ltvItemData rec = Row(form, 1);
         QCOMPARE(rec.LengthText, QString());
@@ -196,6 +345,7 @@ private slots:
         // An encoder file that cannot be run fails the same way.
         prog.writeFile("vxenc.dll", "not a program");
         form->AddFile("/v/again.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(Row(form, 2).LengthText, QString());
         QCOMPARE(Row(form, 2).FrameSizeText, QString());
     }
@@ -205,6 +355,7 @@ private slots:
         TestProgram prog; // no vxenc.dll in the program folder
         TMainForm *form = prog.start();
         form->AddFile("/v/x.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
         QCOMPARE(Row(form, 0).LengthText, QString());
         QCOMPARE(Row(form, 0).FrameSizeText, QString());
@@ -217,11 +368,12 @@ private slots:
         prog.fakeEncoder().setScript("[measure]\nout from '$IN':\\n  Duration: 00:00:10.50, x\\n"
                                      "out  Video: a, b, 320x240, c\\n\nchild\nhang\n");
         TMainForm *form = prog.start();
-        QCOMPARE(form->ProbeTimeoutMs, 30000);
-        form->ProbeTimeoutMs = 700;
+        QCOMPARE(form->Measures->TimeLimit(), 10000);
+        form->Measures->SetTimeLimit(700);
         QElapsedTimer clock;
         clock.start();
         form->AddFile("/v/hangs.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QVERIFY(clock.elapsed() < 20000); // far below "never"
         QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
         const ltvItemData rec = Row(form, 0);
@@ -236,6 +388,7 @@ private slots:
         // The next file is measured normally.
         prog.fakeEncoder().clearScript();
         form->AddFile("/v/next.avi");
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(Row(form, 1).LengthText, QString("00:01:40.00"));
         QCOMPARE(Row(form, 1).FrameSizeText, QString(" 320x240"));
     }
@@ -262,6 +415,7 @@ private slots:
             QVERIFY2(MakeTestClip(dir + c.name, c.seconds, c.width, c.height), qPrintable(c.name));
         for (const Clip &c : clips)
             form->AddFile(dir + c.name);
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(form->ltvTask->topLevelItemCount(), clips.size());
         const QRegularExpression durationText("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d$");
         for (int i = 0; i < clips.size(); ++i) {
@@ -280,20 +434,37 @@ private slots:
         // A file that is no video is listed with empty length and size.
         QVERIFY(Touch(dir + "notes.avi", "just some text, Duration: 00:00:01.00, Video: a, b, 1x1, c\n"));
         form->AddFile(dir + "notes.avi");
+        QVERIFY(WaitUntilMeasured(form));
         ltvItemData rec = Row(form, clips.size());
         QCOMPARE(rec.LengthText, QString());
         QCOMPARE(rec.FrameSizeText, QString());
         // Sound only: a length, no frame size.
         QVERIFY(MakeAudioClip(dir + "tone.mp4", 2.0));
         form->AddFile(dir + "tone.mp4");
+        QVERIFY(WaitUntilMeasured(form));
         rec = Row(form, clips.size() + 1);
         QVERIFY2(qAbs(rec.LengthSec - 2.0) < 0.2, qPrintable(rec.LengthText));
         QCOMPARE(rec.FrameSizeText, QString());
         // A file that does not exist.
         form->AddFile(dir + "missing.avi");
+        QVERIFY(WaitUntilMeasured(form));
         rec = Row(form, clips.size() + 2);
         QCOMPARE(rec.LengthText, QString());
         QCOMPARE(rec.FrameSizeText, QString());
+
+        // What is no local media file (a live stream's playlist under a
+        // listed name, a FIFO) is listed unmeasured, refused by the encoder
+        // or ended by the time limit.
+        form->Measures->SetTimeLimit(3000);
+        QVERIFY(Touch(dir + "live.ts", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nhttp://192.0.2.1/live/1.ts\n"));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir + "pipe.avi").constData(), 0600), 0);
+        form->AddFile(dir + "live.ts");
+        form->AddFile(dir + "pipe.avi");
+        QVERIFY(WaitUntilMeasured(form));
+        for (int row : {clips.size() + 3, clips.size() + 4}) {
+            QCOMPARE(Row(form, row).LengthText, QString());
+            QCOMPARE(Row(form, row).FrameSizeText, QString());
+        }
     }
 };
 

@@ -25,6 +25,7 @@ class TestOutputOptions : public QObject {
         form->CurrentOutputExt = ".avi";
         for (int i = 0; i < count; ++i)
             form->AddFile(QString("/videos/r%1.mov").arg(i));
+        WaitUntilMeasured(form);
         form->SetListButtonsEnabled(count > 0);
         return form;
     }

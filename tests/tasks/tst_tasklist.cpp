@@ -7,6 +7,7 @@
 #include "TestProgram.h"
 
 #include "app/MainForm.h"
+#include "tasks/AddQueue.h"
 #include "tasks/FileTypes.h"
 #include "tasks/ItemData.h"
 
@@ -28,6 +29,7 @@ class TestTaskList : public QObject {
         form->CurrentOutputExt.clear();
         for (int i = 0; i < count; ++i)
             form->AddFile(QString("/videos/r%1.avi").arg(i));
+        WaitUntilMeasured(form);
         form->SetListButtonsEnabled(count > 0);
         return form;
     }
@@ -40,6 +42,7 @@ private slots:
         TMainForm *form = prog.start();
         form->CurrentOutputExt = ".mpg";
         form->AddFile("/videos/holiday.part.avi");
+        QVERIFY(WaitUntilMeasured(form));
 
         QCOMPARE(form->ltvTask->topLevelItemCount(), 1);
         QTreeWidgetItem *item = form->ltvTask->topLevelItem(0);
@@ -177,6 +180,7 @@ private slots:
         form->AddFile("/videos/Clip.avi");
         QCOMPARE(Captions(form), QStringList({"/videos/Clip.avi"}));
         // The duplicate is not even measured.
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(prog.fakeEncoder().runs().size(), 1);
         // Letter case makes another path.
         form->AddFile("/videos/clip.avi");
@@ -238,6 +242,9 @@ private slots:
         QCOMPARE(SelectedRows(form), QList<int>({0}));
         QCOMPARE(NewFilename(form), QString("first.mp4"));
         QCOMPARE(StartTime(form), QString("00:00:00.0"));
+        // The end shows once the file is measured.
+        QCOMPARE(EndTime(form), QString());
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(EndTime(form), QString("00:01:40.00"));
         QCOMPARE(ListButtonsState(form), 1);
         QCOMPARE(form->focusWidget(), static_cast<QWidget *>(form->ltvTask));
@@ -276,6 +283,7 @@ private slots:
 
         prog.platform.folderResults.enqueue(folder);
         form->tbtnAddDir->click();
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(Captions(form), QStringList({folder + "/a.avi", folder + "/B.MPG"}));
         QVERIFY(SelectedRows(form).isEmpty());
         QCOMPARE(ListButtonsState(form), 1);
@@ -292,6 +300,7 @@ private slots:
             QVERIFY(Touch(folder + "/" + name));
         // A trailing separator is not doubled.
         form->AddFolder(folder + "/");
+        QVERIFY(WaitUntilMeasured(form));
         QStringList expected;
         for (const char *name : {"A.mp4", "a2.VOB", "b.wmv", "B1.asf", "c.MOV", "x.AvI", "Z.mpeg"})
             expected << folder + "/" + name;
@@ -301,6 +310,7 @@ private slots:
         QVERIFY(QDir().mkpath(prog.path("empty")));
         form->AddFolder(prog.path("empty"));
         form->AddFolder(prog.path("missing"));
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(Captions(form), expected);
     }
 
@@ -312,12 +322,20 @@ private slots:
         const QString folder = prog.path("many");
         for (int i = 0; i < 3; ++i)
             QVERIFY(Touch(folder + QString("/f%1.avi").arg(i)));
-        // Events posted before the scan run before the files are added.
-        int seenRows = -1;
-        QTimer::singleShot(0, form, [&] { seenRows = form->ltvTask->topLevelItemCount(); });
+        // One entry a slice: the window's events run between the rows.
+        form->Adding->SliceMs = 0;
+        QList<int> seen;
+        QTimer watch;
+        watch.setInterval(0);
+        connect(&watch, &QTimer::timeout, form, [&] { seen << form->ltvTask->topLevelItemCount(); });
+        watch.start();
         form->AddFolder(folder);
-        QCOMPARE(seenRows, 0);
+        QCOMPARE(form->ltvTask->topLevelItemCount(), 0);
+        QCOMPARE(form->AddsPending(), 1);
+        QVERIFY(WaitUntilMeasured(form));
+        watch.stop();
         QCOMPARE(form->ltvTask->topLevelItemCount(), 3);
+        QVERIFY2(seen.contains(1) && seen.contains(2), qPrintable(QString::number(seen.size())));
     }
 
     void moveUp()
@@ -442,6 +460,7 @@ private slots:
         for (int i = 0; i < count; ++i)
             names << QString("/many/f%1.avi").arg(i, 3, 10, QChar('0'));
         form->DropFiles(names);
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(Captions(form), names);
         ClickRow(form, 0);
 
@@ -482,6 +501,7 @@ private slots:
         QCOMPARE(ListButtonsState(form), 1);
         // The duplicate test knows what is left and what is gone.
         form->DropFiles(names);
+        QVERIFY(WaitUntilMeasured(form));
         QStringList all = left;
         for (int i : odd)
             all << names.at(i);
@@ -567,13 +587,10 @@ private slots:
         // The list's context menu request runs the enabling and shows the menu.
         form->ltvTask->clearSelection();
         form->mniOpen->setEnabled(true);
-        bool shown = false;
-        QTimer::singleShot(50, form, [&] {
-            shown = form->ppmTask->isVisible();
-            form->ppmTask->close();
-        });
         emit form->ltvTask->customContextMenuRequested(QPoint(5, 5));
-        QVERIFY(shown);
+        // Shown without waiting for a choice.
+        QVERIFY(form->ppmTask->isVisible());
+        form->ppmTask->close();
         QVERIFY(!form->mniOpen->isEnabled());
         QVERIFY(form->mniClear->isEnabled());
     }
@@ -592,6 +609,7 @@ private slots:
         QVERIFY(Touch(folder + "/m.mp4"));
         prog.platform.folderResults.enqueue(folder);
         form->mniAddDir->trigger();
+        QVERIFY(WaitUntilMeasured(form));
         QCOMPARE(prog.platform.folderCaptions, QStringList({"Add a directory to the Task List"}));
         QCOMPARE(Captions(form).last(), folder + "/m.mp4");
 

@@ -84,6 +84,7 @@ int HoldTaskList(const QStringList &args)
     SetApplicationFolder(args.value(0));
     qputenv("XDG_STATE_HOME", args.value(1).toLocal8Bit());
     TMainForm *form = CreateForms(args.mid(2));
+    WaitUntilMeasured(form);
     ltvItemData rec;
     form->ReadItemData(1, sdAll, rec);
     rec.OutputName = "second, renamed";
@@ -391,6 +392,8 @@ private slots:
         QCOMPARE(holder.exitStatus(), QProcess::CrashExit);
         QVERIFY(QFileInfo::exists(held));
 
+        // Rows kept before their measure answered are measured now.
+        prog.fakeEncoder();
         TMainForm *form = prog.start();
         QCOMPARE(prog.platform.messages.size(), 1);
         QCOMPARE(prog.platform.messages[0].text,
@@ -398,6 +401,9 @@ private slots:
         QCOMPARE(Captions(form), files);
         QCOMPARE(Row(form, 1).OutputName, QString("second, renamed"));
         QCOMPARE(Row(form, 1).ClipStart, QString("00:00:01.5"));
+        QCOMPARE(Row(form, 1).LengthText, QString("00:01:40.00"));
+        QCOMPARE(Row(form, 1).ClipEnd, QString("00:01:40.00"));
+        QCOMPARE(Row(form, 1).ClipLength, QString("00:01:38.5"));
         QCOMPARE(Row(form, 0).OutputName, QString("one"));
         prog.stop();
         QCOMPARE(StateFiles(prog), QStringList());
