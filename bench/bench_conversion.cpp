@@ -7,6 +7,7 @@
 // (5) the run's own cost per item for 2,000 items against 500, and the memory
 // a run of 2,000 items takes.
 // Usage: bench_conversion [number of clips, default 10] [seconds per clip, default 8]
+// BENCH_PART=several or BENCH_PART=cost runs that part alone.
 #include "BenchReport.h"
 #include "FakeEncoder.h"
 #include "Clips.h"
@@ -199,6 +200,42 @@ bool WriteText(const QString &path, const QString &text)
     return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) >= 0;
 }
 
+struct Comparison {
+    double runBest = 1e18;
+    double shellBest = 1e18;
+    double worstLate = 0;
+    bool ok = false;
+};
+
+// Best of three each, alternating, so neither side always finds a warmer cache.
+Comparison BestOfThree(TestProgram &prog, TMainForm *form, const QString &outDir, const QString &shellDir,
+                       const QString &scriptFile, const char *what)
+{
+    Comparison result;
+    for (int round = 0; round < 3; ++round) {
+        ClearFolder(outDir);
+        ClearFolder(shellDir);
+        prog.platform.messages.clear();
+        const RunResult run = RunBatch(form);
+        if (!run.allComplete || prog.platform.messages.size() != 1) {
+            std::fprintf(stderr, "the batch (%s) did not complete\n", what);
+            return result;
+        }
+        const double shell = RunShell(scriptFile);
+        if (shell < 0) {
+            std::fprintf(stderr, "the shell batch failed\n");
+            return result;
+        }
+        result.runBest = std::min(result.runBest, run.ms);
+        result.shellBest = std::min(result.shellBest, shell);
+        result.worstLate = std::max(result.worstLate, run.worstTimerLateMs);
+        std::fprintf(stderr, "%s, round %d: run %.0f ms, shell %.0f ms, timer late %.1f ms\n", what, round + 1,
+                     run.ms, shell, run.worstTimerLateMs);
+    }
+    result.ok = true;
+    return result;
+}
+
 // (4) Twelve 854x480 6 s H.264 clips, "Automatic" against the same ffmpeg
 // lines one after another with ffmpeg's own thread choice; best of three each,
 // alternated.
@@ -233,23 +270,10 @@ bool SeveralAtOnce()
     if (form->ltvTask->topLevelItemCount() != count || !WriteText(scriptFile, ShellBatch(form, shellDir)))
         return false;
 
-    double runBest = 1e18, shellBest = 1e18, worstLate = 0;
-    for (int round = 0; round < 3; ++round) {
-        ClearFolder(outDir);
-        ClearFolder(shellDir);
-        prog.platform.messages.clear();
-        const RunResult run = RunBatch(form);
-        const double shell = RunShell(scriptFile);
-        if (!run.allComplete || prog.platform.messages.size() != 1 || shell < 0) {
-            std::fprintf(stderr, "the batch of %d clips did not complete\n", count);
-            return false;
-        }
-        runBest = std::min(runBest, run.ms);
-        shellBest = std::min(shellBest, shell);
-        worstLate = std::max(worstLate, run.worstTimerLateMs);
-        std::fprintf(stderr, "several at once, round %d: run %.0f ms, shell %.0f ms, timer late %.1f ms\n",
-                     round + 1, run.ms, shell, run.worstTimerLateMs);
-    }
+    const Comparison batch = BestOfThree(prog, form, outDir, shellDir, scriptFile, "several at once");
+    if (!batch.ok)
+        return false;
+    const double runBest = batch.runBest, shellBest = batch.shellBest, worstLate = batch.worstLate;
     BenchLine("conversion: batch of 12 clips, several at once vs the same ffmpeg lines one after another", runBest,
               "ms", shellBest, "ratio <= 0.90", BenchVerdict(runBest / shellBest <= 0.90));
     Report("longest delay of a 10 ms GUI timer, several at once", worstLate, "ms", 50);
@@ -283,13 +307,18 @@ CostResult CostOfRun(int count)
     TMainForm *form = prog.start();
     form->edtOutputdir->setText(outDir);
     SettingForm->chkOpenDir->setChecked(false);
-    // Rows without a measure: only the run is timed.
+    // Rows whose measures answer at once (no encoder): only the run is timed.
     form->EncoderPath = prog.path("absent/vxenc.dll");
     form->DropFiles(inputs);
+    QElapsedTimer added;
+    added.start();
+    while ((form->AddsPending() > 0 || form->MeasuresPending() > 0) && added.elapsed() < 120000)
+        QTest::qWait(10);
     form->EncoderPath = prog.path("vxenc.dll");
-    if (form->ltvTask->topLevelItemCount() != count)
+    if (form->ltvTask->topLevelItemCount() != count) {
+        std::fprintf(stderr, "%d rows for %d stand-in inputs\n", form->ltvTask->topLevelItemCount(), count);
         return result;
-    QCoreApplication::processEvents();
+    }
     const long before = ResidentKiB();
     const double cpuBefore = CpuMs(RUSAGE_SELF);
     QElapsedTimer clock;
@@ -333,6 +362,11 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int count = argc > 1 ? qMax(1, atoi(argv[1])) : 10;
     const double seconds = argc > 2 ? qMax(1.0, atof(argv[2])) : 8.0;
+    const QByteArray part = qgetenv("BENCH_PART");
+    if (part == "several")
+        return SeveralAtOnce() ? 0 : 1;
+    if (part == "cost")
+        return CostPerItem() ? 0 : 1;
 
     TestProgram prog;
     if (!prog.useRealEncoder()) {
@@ -376,28 +410,10 @@ int main(int argc, char **argv)
     if (!WriteText(scriptFile, ShellBatch(form, shellDir)))
         return 1;
 
-    // Best of three each, alternating, so neither side always finds a warmer cache.
-    double runBest = 1e18, shellBest = 1e18, worstLate = 0;
-    for (int round = 0; round < 3; ++round) {
-        ClearFolder(outDir);
-        ClearFolder(shellDir);
-        prog.platform.messages.clear();
-        const RunResult run = RunBatch(form);
-        if (!run.allComplete || prog.platform.messages.size() != 1) {
-            std::fprintf(stderr, "the batch did not complete\n");
-            return 1;
-        }
-        const double shell = RunShell(scriptFile);
-        if (shell < 0) {
-            std::fprintf(stderr, "the shell batch failed\n");
-            return 1;
-        }
-        runBest = std::min(runBest, run.ms);
-        shellBest = std::min(shellBest, shell);
-        worstLate = std::max(worstLate, run.worstTimerLateMs);
-        std::fprintf(stderr, "round %d: run %.0f ms, shell %.0f ms, timer late %.1f ms\n", round + 1, run.ms,
-                     shell, run.worstTimerLateMs);
-    }
+    const Comparison batch = BestOfThree(prog, form, outDir, shellDir, scriptFile, "one at a time");
+    if (!batch.ok)
+        return 1;
+    const double runBest = batch.runBest, shellBest = batch.shellBest, worstLate = batch.worstLate;
     std::printf("conversion: %d clips of %.1f s, 640x360, profile \"%s\"\n", count, seconds, qPrintable(profile));
     Report("batch wall time, run / shell (best of 3)", runBest / shellBest, "x", 1.05, true, false);
     BenchLine(QString("conversion: batch of %1 clips, Start to done vs the same ffmpeg lines (best of 3)").arg(count),

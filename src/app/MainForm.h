@@ -342,9 +342,11 @@ private:
     void UpdateTaskbar();
     // The idle look again, the window unlocked (and closed when asked for).
     void EndRunLook();
-    // Whether Start converts only the rows a stopped run left; false when
-    // the user chose to convert them all. skip gets one flag per row.
-    bool AskToResume(QVector<bool> &skip);
+    // Offers to convert only the rows a stopped run left: skip gets one flag
+    // per row, set for the rows to leave as they are.
+    void AskToResume(QVector<bool> &skip);
+    // Holds the sleep lock, or lets it go.
+    void KeepAwake(bool on);
     // In overwrite mode, asks once before outputs replace files that were
     // there before the run. False for Cancel (or a box closed unanswered):
     // no run. keepExisting marks the rows "Keep Both" names anew.

@@ -299,10 +299,20 @@ int TConversionRun::FreeSlot() const
     for (int slot = 0;; ++slot) {
         bool used = false;
         for (const auto &job : m_jobs)
-            used = used || job->Slot == slot;
+            used = used || (!job->Checking && job->Slot == slot);
         if (!used)
             return slot;
     }
+}
+
+int TConversionRun::SlotsTaken() const
+{
+    // One at a time, an item is done only once its output is judged, as
+    // the list shows it; side by side a slot is an encoder, and the next
+    // item starts while the last one's output is still being checked.
+    if (m_slots == 1)
+        return int(m_jobs.size());
+    return int(std::count_if(m_jobs.begin(), m_jobs.end(), [](const auto &job) { return !job->Checking; }));
 }
 
 double TConversionRun::DoneBesides(const TJob &job) const
@@ -323,7 +333,7 @@ void TConversionRun::FillSlots()
         return;
     m_filling = true;
     const int count = int(m_snapshot.Items.size());
-    while (!m_stopping && !m_paused && int(m_jobs.size()) < m_slots && m_next < count) {
+    while (!m_stopping && !m_paused && SlotsTaken() < m_slots && m_next < count) {
         const int index = m_next++;
         if (!m_snapshot.Skip[index])
             StartItem(index);
@@ -367,12 +377,7 @@ void TConversionRun::StartItem(int index)
     job.Slot = FreeSlot();
     m_jobs.push_back(std::move(owned));
     if (!StartEncoder(job)) {
-        job.File->Discard();
-        job.Messages.exitText = QStringLiteral("could not be started");
-        job.Messages.verification = QStringLiteral("The encoder could not be started.");
-        ++m_failed;
-        FinishItem(job, StatusFailed(), QStringLiteral("The encoder could not be started."));
-        EndRunEarly(TRunEnd::NoEncoder);
+        EncoderNotStarted(job);
         return;
     }
     emit ItemStarted(index);
@@ -419,6 +424,18 @@ bool TConversionRun::StartEncoder(TJob &job)
                               EncoderThreads(m_snapshot.Processors, m_slots, job.Slot));
 }
 
+void TConversionRun::EncoderNotStarted(TJob &job)
+{
+    const QString reason = QStringLiteral("The encoder could not be started.");
+    job.File->Discard();
+    job.Messages.exitText = QStringLiteral("could not be started");
+    job.Messages.verification = reason;
+    ++m_failed;
+    FinishItem(job, StatusFailed(), reason);
+    // Later items would not start either.
+    EndRunEarly(TRunEnd::NoEncoder);
+}
+
 void TConversionRun::TakeOutput(TJob &job, const QByteArray &piece)
 {
     job.Tail.Add(piece);
@@ -442,12 +459,7 @@ void TConversionRun::EncoderEnded(TJob &job)
         return;
     }
     if (encoder.StartFailed()) {
-        job.File->Discard();
-        job.Messages.exitText = QStringLiteral("could not be started");
-        job.Messages.verification = QStringLiteral("The encoder could not be started.");
-        ++m_failed;
-        FinishItem(job, StatusFailed(), QStringLiteral("The encoder could not be started."));
-        EndRunEarly(TRunEnd::NoEncoder);
+        EncoderNotStarted(job);
         return;
     }
     job.Reached = job.CurrentTime;
@@ -469,10 +481,12 @@ void TConversionRun::EncoderEnded(TJob &job)
     end.crashed = encoder.Killed();
     end.exitCode = encoder.ExitCode();
     end.outputFolderGone = !job.Folder->StillThere();
-    if (!encoder.ExitedNormally() || end.outputFolderGone)
+    if (!encoder.ExitedNormally() || end.outputFolderGone) {
         Conclude(job, FailureText(end, job.Messages.lines));
-    else
-        CheckOutput(job);
+        return;
+    }
+    CheckOutput(job);
+    FillSlots();
 }
 
 void TConversionRun::CheckOutput(TJob &job)

@@ -139,6 +139,7 @@ private:
     QString ReserveName(TJob &job);
     bool MakePartial(TJob &job);
     bool StartEncoder(TJob &job);
+    void EncoderNotStarted(TJob &job);
     void TakeOutput(TJob &job, const QByteArray &piece);
     void EncoderEnded(TJob &job);
     void CheckOutput(TJob &job);
@@ -153,6 +154,7 @@ private:
     double DoneBesides(const TJob &job) const;
     TJob *JobOf(int index) const;
     int FreeSlot() const;
+    int SlotsTaken() const;
 
     TRunSnapshot m_snapshot;
     // Before the jobs: an item's output leaves the list when its job goes.

@@ -57,8 +57,8 @@ public:
     // alone, named in its environment as VXENC_OUTPUT_FD; -1 for none.
     void SetOutputDescriptor(int fd) { m_outputFd = fd; }
 
-    // The blocking way to read, for a caller that waits for the whole
-    // output (the task list's measure): the next piece, false once the
+    // The blocking way to read, for a caller off the window that waits for
+    // the whole output (tools and tests): the next piece, false once the
     // output has ended. timeoutMs < 0 waits forever, otherwise the encoder is
     // killed when no end came in time (counted from Start) and TimedOut()
     // reports it. A process read this way emits no OutputRead or Ended, and

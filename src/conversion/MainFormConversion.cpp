@@ -181,15 +181,13 @@ void TMainForm::tbtnStartClick()
             ConversionRun = nullptr;
         }
         timerTime->stop();
-        if (m_keepingAwake)
-            Platform::Instance().EndSleepInhibit();
-        m_keepingAwake = false;
+        KeepAwake(false);
         EndRunLook();
         ShowErrorMessage(error);
     }
 }
 
-bool TMainForm::AskToResume(QVector<bool> &skip)
+void TMainForm::AskToResume(QVector<bool> &skip)
 {
     const int rows = ltvTask->topLevelItemCount();
     skip = QVector<bool>(rows, false);
@@ -200,14 +198,11 @@ bool TMainForm::AskToResume(QVector<bool> &skip)
         converted[i] = row->data(0, ConvertedBeforeStopRole).toBool() && row->text(StatusColumn) == StatusComplete();
         count += converted[i] ? 1 : 0;
     }
-    if (count == 0 || count == rows)
-        return false;
-    if (Platform::Instance().MessageBox(this, ResumeQuestion(count, rows), QStringLiteral("Velvo"),
-                                        Platform::Icon::Question, Platform::Buttons::YesNo)
-        != Platform::Yes)
-        return false;
-    skip = converted;
-    return true;
+    if (count > 0 && count < rows
+        && Platform::Instance().MessageBox(this, ResumeQuestion(count, rows), QStringLiteral("Velvo"),
+                                           Platform::Icon::Question, Platform::Buttons::YesNo)
+            == Platform::Yes)
+        skip = converted;
 }
 
 bool TMainForm::AskToReplace(const QVector<bool> &skip, QVector<bool> &keepExisting)
@@ -262,14 +257,11 @@ void TMainForm::tbtnPauseClick()
         ConversionRun->Pause();
         // The clock stands still with the encoders, and the machine may sleep.
         timerTime->stop();
-        if (m_keepingAwake)
-            Platform::Instance().EndSleepInhibit();
-        m_keepingAwake = false;
+        KeepAwake(false);
     } else {
         ConversionRun->Resume();
         timerTime->start();
-        m_keepingAwake = true;
-        Platform::Instance().BeginSleepInhibit(KeepAwakeReason(std::max(1, m_filesLeft)));
+        KeepAwake(true);
     }
     ShowPauseButton(*this, pause);
     for (int index : ConversionRun->RunningItems())
@@ -359,8 +351,7 @@ void TMainForm::ConvertAll(const QString &argumentText, const QVector<bool> &ski
     m_taskbar = {-1, -1};
     m_statusDelegate->Clear();
     // The machine stays awake until the last item has ended.
-    m_keepingAwake = true;
-    Platform::Instance().BeginSleepInhibit(KeepAwakeReason(toConvert));
+    KeepAwake(true);
     UpdateTaskbar();
 
     ConversionRun = new TConversionRun(snapshot, this);
@@ -374,6 +365,17 @@ void TMainForm::ConvertAll(const QString &argumentText, const QVector<bool> &ski
     connect(ConversionRun, &TConversionRun::Finished, this,
             [this](const TRunResult &result) { RunGuarded([&] { RunFinished(result); }); });
     ConversionRun->Start();
+}
+
+void TMainForm::KeepAwake(bool on)
+{
+    if (on == m_keepingAwake)
+        return;
+    m_keepingAwake = on;
+    if (on)
+        Platform::Instance().BeginSleepInhibit(KeepAwakeReason(std::max(1, m_filesLeft)));
+    else
+        Platform::Instance().EndSleepInhibit();
 }
 
 void TMainForm::RunItemStarted(int index)
@@ -479,9 +481,7 @@ void TMainForm::RunFinished(const TRunResult &result)
 {
     timerTime->stop();
     // Once the last item has ended the machine may sleep, before any box.
-    if (m_keepingAwake)
-        Platform::Instance().EndSleepInhibit();
-    m_keepingAwake = false;
+    KeepAwake(false);
     Platform::Instance().ClearTaskbarProgress();
     m_statusDelegate->Clear();
     if (ConversionRun) {

@@ -1,5 +1,6 @@
 // The encoder process layer, driven with the fake encoder: command lines,
 // reading in pieces, keeping the window alive, killing and time limits.
+#include "Clips.h"
 #include "FakeEncoder.h"
 #include "conversion/EncoderProcess.h"
 
@@ -33,17 +34,6 @@ bool Alive(qint64 pid)
 bool Gone(qint64 pid)
 {
     return pid > 0 && !QFile::exists(QStringLiteral("/proc/%1").arg(pid));
-}
-
-// The state letter of a process in /proc ('S', 'R', 'T' when stopped...).
-char ProcessState(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
-        return '?';
-    const QByteArray text = stat.readAll();
-    const int paren = text.lastIndexOf(')');
-    return paren >= 0 && paren + 2 < text.size() ? text.at(paren + 2) : '?';
 }
 
 // Reads until the output ends, through the signals or the blocking way;

@@ -1,6 +1,7 @@
 // The run object without a window, with the fake encoder: several items at
-// once with reserved names and processor shares, Stop, Pause, failures,
-// warnings, and a run ended with the program.
+// once with reserved names and processor shares, Stop, Pause, failures, and
+// a run ended with the program.
+#include "Clips.h"
 #include "FakeEncoder.h"
 #include "TestFiles.h"
 #include "conversion/ConversionRun.h"
@@ -14,16 +15,6 @@
 #include <memory>
 
 namespace {
-
-char ProcessState(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
-        return '?';
-    const QByteArray text = stat.readAll();
-    const int paren = text.lastIndexOf(')');
-    return paren >= 0 && paren + 2 < text.size() ? text.at(paren + 2) : '?';
-}
 
 bool Alive(qint64 pid)
 {
@@ -67,13 +58,12 @@ public:
         run = std::make_unique<TConversionRun>(snapshot);
         connect(run.get(), &TConversionRun::ItemStarted, this, [this](int index) {
             started << index;
-            mostAtOnce = std::max(mostAtOnce, int(run->RunningItems().size()));
+            mostAtOnce = std::max(mostAtOnce, int(run->EncoderProcessIds().size()));
         });
         connect(run.get(), &TConversionRun::ItemProgress, this,
                 [this](int index, const TChunkProgress &) { progressed << index; });
         connect(run.get(), &TConversionRun::ItemFinished, this,
                 [this](const TItemResult &result) { finished.insert(result.Index, result); });
-        connect(run.get(), &TConversionRun::Warning, this, [this](const QString &text) { warnings << text; });
         connect(run.get(), &TConversionRun::Finished, this, [this](const TRunResult &result) {
             ++ends;
             end = result;
@@ -106,7 +96,6 @@ public:
     QList<int> started;
     QList<int> progressed;
     QMap<int, TItemResult> finished;
-    QStringList warnings;
     int mostAtOnce = 0;
     int ends = 0;
     TRunResult end;
@@ -178,21 +167,6 @@ private slots:
         QVERIFY(one.finished[0].Messages.lines.contains("streams threads=-"));
     }
 
-    void skippedRowsAreLeftAlone()
-    {
-        Bench b;
-        for (const char *name : {"a.avi", "b.avi", "c.avi"})
-            b.add(name);
-        b.snapshot.Skip = {true, false, true};
-        b.fake.setScript("[convert]\nout x\\n\n");
-        b.start();
-        QVERIFY(b.waitForEnd());
-        QCOMPARE(b.started, QList<int>{1});
-        QCOMPARE(b.statuses(), QStringList({"-", "Complete", "-"}));
-        QCOMPARE(b.end.Count, 1);
-        QCOMPARE(QDir(b.out).entryList(QDir::Files), QStringList{"b.mp4"});
-    }
-
     void stopEndsEveryRunningItem()
     {
         Bench b;
@@ -238,21 +212,6 @@ private slots:
         QVERIFY(!b.run->Paused());
         QVERIFY(b.waitForEnd());
         QCOMPARE(b.statuses(), QStringList({"Complete", "Complete"}));
-
-        // Stop while paused: continued, then ended, nothing left.
-        Bench c;
-        c.add("a.avi");
-        c.fake.setScript("[convert]\nwrite part\nout banner\\n\nhang\n");
-        c.start();
-        QTRY_COMPARE(c.run->EncoderProcessIds().size(), 1);
-        const qint64 pid = c.run->EncoderProcessIds().first();
-        c.run->Pause();
-        QTRY_COMPARE(ProcessState(pid), 'T');
-        c.run->Stop();
-        QVERIFY(c.waitForEnd(3000));
-        QCOMPARE(c.end.End, TRunEnd::Stopped);
-        QTRY_VERIFY(!Alive(pid));
-        QCOMPARE(QDir(c.out).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void failuresAreReportedPerItem()
@@ -275,35 +234,6 @@ private slots:
         QCOMPARE(b.finished[2].Reason, QString("The clip is shorter than a tenth of a second."));
         QCOMPARE(b.started, QList<int>({0, 1})); // the cut item never started
         QCOMPARE(QDir(b.out).entryList(QDir::Files | QDir::Hidden), QStringList());
-    }
-
-    void missingEncoderEndsTheRun()
-    {
-        Bench b;
-        b.add("a.avi");
-        b.add("b.avi");
-        b.snapshot.EncoderPath = b.dir.path() + "/absent/vxenc.dll";
-        b.start();
-        QVERIFY(b.waitForEnd());
-        QCOMPARE(b.end.End, TRunEnd::NoEncoder);
-        QCOMPARE(b.statuses(), QStringList({"Failed", "-"}));
-        QCOMPARE(b.finished[0].Reason, QString("The encoder could not be started."));
-    }
-
-    void unwritableLogIsAWarning()
-    {
-        Bench b;
-        b.add("a.avi");
-        WriteBytes(b.dir.path() + "/state", "a file where the folder should be");
-        b.snapshot.LogFolder = b.dir.path() + "/state/velvo";
-        b.fake.setScript("[convert]\nout x\\n\n");
-        b.start();
-        QVERIFY(b.waitForEnd());
-        QCOMPARE(b.end.End, TRunEnd::Completed);
-        QCOMPARE(b.end.LogPath, QString());
-        QCOMPARE(b.warnings.size(), 1);
-        QCOMPARE(b.end.Warnings, b.warnings);
-        QVERIFY2(b.warnings[0].contains(b.snapshot.LogFolder), qPrintable(b.warnings[0]));
     }
 
     void endedWithTheProgram()

@@ -278,3 +278,9 @@ qint64 ProcessGroupOf(qint64 pid)
     const QStringList fields = StatFields(QString::number(pid));
     return fields.size() > 2 ? fields[2].toLongLong() : -1;
 }
+
+char ProcessState(qint64 pid)
+{
+    const QStringList fields = StatFields(QString::number(pid));
+    return fields.isEmpty() || fields[0].isEmpty() ? '?' : fields[0].at(0).toLatin1();
+}

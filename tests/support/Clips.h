@@ -64,3 +64,6 @@ QList<qint64> ProcessesRunning(const QString &program);
 QList<qint64> ChildProcesses(qint64 pid);
 // The process group of pid, -1 when it does not exist.
 qint64 ProcessGroupOf(qint64 pid);
+// The state letter of pid in /proc ('S', 'R', 'T' when stopped, 'Z'), '?'
+// when it does not exist.
+char ProcessState(qint64 pid);
