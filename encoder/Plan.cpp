@@ -135,7 +135,6 @@ struct Option {
     std::string value;
     bool hasValue = false;
     std::string base() const { return name.substr(0, name.find(':')); }
-    std::string spec() const { return name.find(':') == std::string::npos ? "" : name.substr(name.find(':') + 1); }
 };
 
 std::vector<Option> Parse(const std::vector<std::string> &args)
@@ -224,13 +223,14 @@ bool AllDigits(const std::string &s)
 
 // The source streams one map names ("0", "0:a", "0:V:0?", "0:3"), in
 // stream order; false for a form not understood here.
-bool MapStreams(std::string spec, const SourceFacts &src, std::vector<int> &streams)
+bool MapStreams(std::string specifier, const SourceFacts &src, std::vector<int> &streams)
 {
-    if (!spec.empty() && spec.back() == '?')
-        spec.pop_back();
-    if (spec.empty() || spec[0] != '0' || (spec.size() > 1 && (spec[1] != ':' || spec.size() == 2)))
+    if (!specifier.empty() && specifier.back() == '?')
+        specifier.pop_back();
+    if (specifier.empty() || specifier[0] != '0'
+        || (specifier.size() > 1 && (specifier[1] != ':' || specifier.size() == 2)))
         return false;
-    const std::string rest = spec.size() > 2 ? spec.substr(2) : "";
+    const std::string rest = specifier.size() > 2 ? specifier.substr(2) : "";
     char type = 0;
     int nth = -1, index = -1;
     if (AllDigits(rest)) {
@@ -577,12 +577,12 @@ void Planner::PlanAudio()
         const StreamFacts &s = *StreamAt(m_src, i);
         if (s.kind != StreamKind::Audio)
             continue;
-        const std::string spec = ":a:" + std::to_string(k++);
+        const std::string stream = ":a:" + std::to_string(k++);
         const int track = Ordinal(m_src, s);
         if (!rateGiven && s.sampleRate > 0) {
             const int rate = NearestRate(*codec, s.sampleRate);
             if (rate != s.sampleRate) {
-                m_back.insert(m_back.end(), {"-ar" + spec, std::to_string(rate)});
+                m_back.insert(m_back.end(), {"-ar" + stream, std::to_string(rate)});
                 m_notes.push_back(Format("audio track %d: %s cannot hold %d Hz; %d Hz is used.", track, codec->name,
                                       s.sampleRate, rate));
             }
@@ -590,7 +590,7 @@ void Planner::PlanAudio()
         if (channelsGiven || s.channels <= 0)
             continue;
         if (s.channels > codec->maxChannels) {
-            m_back.insert(m_back.end(), {"-ac" + spec, std::to_string(codec->maxChannels)});
+            m_back.insert(m_back.end(), {"-ac" + stream, std::to_string(codec->maxChannels)});
             m_notes.push_back(Format("audio track %d: %s holds at most %d channels; the %d channels are mixed down to %d.",
                                   track, codec->name, codec->maxChannels, s.channels, codec->maxChannels));
             continue;
@@ -600,12 +600,12 @@ void Planner::PlanAudio()
         if (!layout || s.channels <= 2)
             continue;
         if (s.noLayout) {
-            m_back.insert(m_back.end(), {"-ch_layout" + spec, layout});
+            m_back.insert(m_back.end(), {"-ch_layout" + stream, layout});
             m_notes.push_back(Format("audio track %d: its %d channels have no layout; they are taken as %s.", track,
                                   s.channels, layout));
         } else if (codec->vorbisLayouts && s.layout != layout) {
             // Opus takes the channels in Vorbis' order only: 5.1(side) becomes 5.1.
-            m_back.insert(m_back.end(), {"-ch_layout" + spec, layout});
+            m_back.insert(m_back.end(), {"-ch_layout" + stream, layout});
         }
     }
 }
